@@ -1,0 +1,3 @@
+#include "software/package_scan.h"
+
+void ScanMsi() {}

@@ -1,0 +1,3 @@
+#include "software/shortcut_scan.h"
+
+void ScanShortcuts() {}

@@ -1,0 +1,63 @@
+// Runs the built agent as a child process for end-to-end tests, and the
+// small file helpers those tests share.
+#pragma once
+
+#include <filesystem>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace e2e {
+
+namespace fs = std::filesystem;
+
+struct AgentResult {
+  int exitStatus = -1;
+  std::string out;
+  std::string err;
+};
+
+// A fresh directory under /tmp, removed with everything in it.
+class TempDir {
+ public:
+  TempDir();
+  ~TempDir();
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+  const fs::path& path() const { return path_; }
+  fs::path operator/(const std::string& name) const { return path_ / name; }
+
+ private:
+  fs::path path_;
+};
+
+// Path of the agent executable under test.
+fs::path AgentPath();
+
+// Runs `program` with `args`; `env` entries replace or add variables
+// (an empty value removes one). Standard input is /dev/null.
+AgentResult Run(const fs::path& program, const std::vector<std::string>& args,
+                const std::map<std::string, std::string>& env = {},
+                const fs::path& workdir = {});
+
+// Runs the agent under test.
+AgentResult RunAgent(const std::vector<std::string>& args,
+                     const std::map<std::string, std::string>& env = {},
+                     const fs::path& workdir = {});
+
+std::string ReadFile(const fs::path& path);
+void WriteFile(const fs::path& path, const std::string& content);
+
+// The one file with the extension ".scn" in `dir`; empty when there is not
+// exactly one.
+fs::path FindScanFile(const fs::path& dir);
+
+// Settings text that keeps every scanner off and sends output to `dir`;
+// `extra` is appended inside [Settings].
+std::string QuietSettings(const fs::path& dir, const std::string& extra = "");
+
+// True when xmllint accepts the file (or xmllint is missing: then the
+// reason is printed and the check skipped by the caller).
+bool XmlWellFormed(const fs::path& path, std::string* message);
+
+}  // namespace e2e
