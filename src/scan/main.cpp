@@ -1,0 +1,3 @@
+#include "scan/run.h"
+
+int main(int argc, char** argv) { return RunScan(argc, argv); }
