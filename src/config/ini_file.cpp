@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <fstream>
 
+#include "config/password_cipher.h"
 #include "scan/log.h"
 
 namespace {
@@ -43,6 +44,8 @@ void CIniFile::LoadFromStream(std::istream& in) {
   // A last line without a line feed is not read.
   while (std::getline(in, line) && !in.eof()) ParseLine(std::move(line), section);
   FillSettings();
+  if (m_bPasswordIsEncrypted && !m_szHttpPassword.empty())
+    m_szHttpPassword = BlowFish_DecodeFromHexString(m_szHttpPassword);
 }
 
 void CIniFile::ParseLine(std::string line, std::string& section) {
@@ -128,4 +131,7 @@ void CIniFile::FillSettings() {
   m_szHttpUsername = GetString("HTTP", "Username");
   m_szHttpPassword = GetString("HTTP", "Password");
   m_bPasswordIsEncrypted = GetNumber("HTTP", "PasswordIsEncrypted", 0) != 0;
+  m_nHttpTimeout = GetNumber("HTTP", "Timeout", 300);
+  if (m_nHttpTimeout < 0) m_nHttpTimeout = 300;  // a negative bound means nothing; keep the default
+  m_szHttpCAFile = GetString("HTTP", "CAFile");
 }

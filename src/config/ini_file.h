@@ -63,6 +63,8 @@ class CIniFile {
   std::string m_szHttpUsername;
   std::string m_szHttpPassword;
   bool m_bPasswordIsEncrypted = false;
+  int m_nHttpTimeout = 300;     // seconds for connect, each send and receive; 0 waits forever
+  std::string m_szHttpCAFile;   // PEM certificates trusted for https:// instead of the system's
   std::vector<Record> m_Records;
 
  private:

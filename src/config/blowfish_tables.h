@@ -1,0 +1,8 @@
+// The published Blowfish initial P-array and S-boxes.
+#pragma once
+
+#include <array>
+#include <cstdint>
+
+extern const std::array<uint32_t, 18> bf_P;
+extern const std::array<uint32_t, 1024> bf_S;  // the four boxes one after the other
