@@ -121,8 +121,8 @@ TEST_F(DirSearchTest, FalseOnceStaysFalse) {
 TEST_F(DirSearchTest, ManyEntriesAllReturnedOnce) {
   std::set<std::string> want;
   for (int i = 0; i < 3000; ++i) {
-    want.insert("f" + std::to_string(i));
-    Touch("f" + std::to_string(i));
+    want.insert(std::to_string(i).insert(0, "f"));
+    Touch(std::to_string(i).insert(0, "f"));
   }
   std::vector<std::string> got;
   CDirSearch search;

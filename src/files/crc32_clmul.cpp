@@ -1,0 +1,69 @@
+#include "files/crc32_clmul.h"
+
+#include "files/crc32.h"
+
+#if defined(__x86_64__) || defined(__i386__)
+
+#include <immintrin.h>
+
+namespace {
+
+// x^n mod P, bit-reflected, for folding 512 bits (lanes of four) and 128 bits.
+constexpr long long kFold512Lo = 0x154442bd4LL, kFold512Hi = 0x1c6e41596LL;
+constexpr long long kFold128Lo = 0x1751997d0LL, kFold128Hi = 0x0ccaa009eLL;
+
+__attribute__((target("pclmul,sse4.1"))) inline __m128i Fold(__m128i x, __m128i k,
+                                                              __m128i next) {
+  const __m128i lo = _mm_clmulepi64_si128(x, k, 0x00);
+  const __m128i hi = _mm_clmulepi64_si128(x, k, 0x11);
+  return _mm_xor_si128(_mm_xor_si128(lo, hi), next);
+}
+
+__attribute__((target("pclmul,sse4.1"))) inline __m128i Load(const unsigned char* p) {
+  return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+}
+
+}  // namespace
+
+__attribute__((target("pclmul,sse4.1"))) uint32_t Crc32FoldClmul(uint32_t crc,
+                                                                 const unsigned char* data,
+                                                                 size_t size) {
+  const __m128i k512 = _mm_set_epi64x(kFold512Hi, kFold512Lo);
+  const __m128i k128 = _mm_set_epi64x(kFold128Hi, kFold128Lo);
+
+  __m128i x0 = _mm_xor_si128(Load(data), _mm_cvtsi32_si128(static_cast<int>(crc)));
+  __m128i x1 = Load(data + 16);
+  __m128i x2 = Load(data + 32);
+  __m128i x3 = Load(data + 48);
+  data += 64;
+  size -= 64;
+  while (size >= 64) {
+    x0 = Fold(x0, k512, Load(data));
+    x1 = Fold(x1, k512, Load(data + 16));
+    x2 = Fold(x2, k512, Load(data + 32));
+    x3 = Fold(x3, k512, Load(data + 48));
+    data += 64;
+    size -= 64;
+  }
+  __m128i x = Fold(x0, k128, x1);
+  x = Fold(x, k128, x2);
+  x = Fold(x, k128, x3);
+  while (size >= 16) {
+    x = Fold(x, k128, Load(data));
+    data += 16;
+    size -= 16;
+  }
+  // The remaining 128 bits leave the same remainder as everything folded
+  // into them; finish them with the table.
+  alignas(16) unsigned char rest[16];
+  _mm_store_si128(reinterpret_cast<__m128i*>(rest), x);
+  return Crc32UpdatePortable(0, rest, sizeof rest);
+}
+
+#else
+
+uint32_t Crc32FoldClmul(uint32_t crc, const unsigned char* data, size_t size) {
+  return Crc32UpdatePortable(crc, data, size);
+}
+
+#endif

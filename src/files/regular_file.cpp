@@ -1,0 +1,27 @@
+#include "files/regular_file.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+UniqueFd OpenRegularAt(int dirFd, const char* name) {
+  // O_NONBLOCK: a FIFO opens at once; O_NOFOLLOW: a link is refused;
+  // O_NOCTTY: a terminal does not become ours.
+  constexpr int kFlags = O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC;
+  // Access times stay as they were, where we own the file or hold CAP_FOWNER.
+  UniqueFd fd(openat(dirFd, name, kFlags | O_NOATIME));
+  if (!fd && errno == EPERM) fd.Reset(openat(dirFd, name, kFlags));
+  if (!fd) return fd;
+  struct stat st {};
+  if (fstat(fd.Get(), &st) != 0 || !S_ISREG(st.st_mode)) return UniqueFd();
+  return fd;
+}
+
+long ReadSome(int fd, unsigned char* buffer, unsigned long size) {
+  for (;;) {
+    const ssize_t n = read(fd, buffer, size);
+    if (n >= 0 || errno != EINTR) return n;
+  }
+}

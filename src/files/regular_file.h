@@ -1,0 +1,12 @@
+// Opens a file for reading only when it is (still) a regular file, so that
+// nothing swapped in after lstat (FIFO, device, link) is read or blocks.
+#pragma once
+
+#include "scan/unique_fd.h"
+
+// `name` relative to the directory `dirFd` (AT_FDCWD for the working
+// directory). Invalid when it cannot be opened or is not a regular file.
+UniqueFd OpenRegularAt(int dirFd, const char* name);
+
+// Reads up to `size` bytes, retrying interrupted reads; -1 on error.
+long ReadSome(int fd, unsigned char* buffer, unsigned long size);
