@@ -1,0 +1,17 @@
+// Reads the installed packages through the host's RPM library, loaded at
+// run time; the agent itself does not depend on it.
+#pragma once
+
+#include <cstddef>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "software/package_record.h"
+
+// Opens the first of `paths` that loads, picks the interface generation its
+// functions allow and calls `onPackage` for every installed package.
+// Returns the number of packages read (0 when no library or no usable
+// interface was found).
+size_t ReadRpmPackages(const std::vector<std::string>& paths,
+                       const std::function<void(const PackageRecord&)>& onPackage);
