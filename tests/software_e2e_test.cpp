@@ -156,20 +156,6 @@ TEST(SoftwareE2E, DpkgListReadByItsHeaderColumns) {
   EXPECT_EQ(tools.Args("dpkg"), "-l|");
 }
 
-TEST(SoftwareE2E, DpkgListWithDescriptionColumn) {
-  FakeTools tools;
-  tools.Tool("dpkg-query", "", 2);
-  tools.Tool("dpkg",
-             "||/ Name   Version  Architecture Description\n"
-             "+++-======-========-============-===========\n"
-             "ii  vim    9.0      amd64        Vi IMproved <editor>\n",
-             0);
-  tools.Tool("rpm", "", 0);
-  const ScanOutcome scan = ScanPackages({{"PATH", tools.Path()}});
-  EXPECT_EQ(Attribute(scan.msi, "HelpLink"), "Vi IMproved &lt;editor&gt;");
-  EXPECT_EQ(Attribute(scan.msi, "VersionString"), "9.0");
-}
-
 TEST(SoftwareE2E, RpmWhenBothDpkgCommandsFail) {
   FakeTools tools;
   tools.Tool("dpkg-query", "", 1);

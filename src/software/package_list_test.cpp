@@ -47,14 +47,6 @@ TEST(FieldLine, LastFieldKeepsFurtherSeparators) {
   EXPECT_EQ(r.publisher, "d");
 }
 
-TEST(FieldLine, LongValuesAreKeptWhole) {
-  const std::string longName(5000, 'n');
-  const std::string longUrl(3000, 'u');
-  const PackageRecord r = ParseFieldLine(longName + "|||1|||s|||m|||" + longUrl);
-  EXPECT_EQ(r.productName, longName);
-  EXPECT_EQ(r.helpLink, longUrl);
-}
-
 const char* const kDpkgHeader =
     "Desired=Unknown/Install/Remove/Purge/Hold\n"
     "| Status=Not/Inst/Conf-files/Unpacked/halF-conf/Half-inst/trig-aWait/Trig-pend\n"

@@ -11,7 +11,6 @@
 namespace {
 
 namespace fs = std::filesystem;
-using software_test::ReadFile;
 using software_test::TempDir;
 using software_test::WriteFile;
 
@@ -119,16 +118,6 @@ TEST_F(PackageScan, ListFileThatCannotBeCreatedRunsNoCommand) {
   EXPECT_EQ(Scan(), "\t<Msi>\r\n\t</Msi>\r\n");
   EXPECT_FALSE(fs::exists(marker));
   EXPECT_TRUE(fs::exists(fs::path(options_.listFile) / "occupied"));
-}
-
-TEST_F(PackageScan, PlantedLinkIsReplacedNotWrittenThrough) {
-  const fs::path victim = dir_ / "victim";
-  WriteFile(victim, "precious\n");
-  fs::create_symlink(victim, options_.listFile);
-  FakeCommand("dpkg-query", "printf 'tool|||1|||||||||\\n'\n");
-  EXPECT_NE(Scan().find("ProductName=\"tool\""), std::string::npos);
-  EXPECT_EQ(ReadFile(victim), "precious\n");
-  EXPECT_FALSE(fs::exists(fs::symlink_status(options_.listFile)));
 }
 
 }  // namespace

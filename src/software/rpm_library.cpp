@@ -64,6 +64,8 @@ struct RpmApi {
   Handle (*headerFree)(Handle) = nullptr;
   void (*tdReset)(Handle) = nullptr;
   std::uint64_t (*tdGetNumber)(Handle) = nullptr;
+  // Not needed to read; when present the tag containers are released.
+  Handle (*tdFree)(Handle) = nullptr;
 
   bool TransactionSetUsable() const {
     return tdNew && tsCreate && tsInitIterator && dbNextIterator && tdReset && dbFreeIterator &&
@@ -101,6 +103,7 @@ RpmApi LookUpAll(const SharedLibrary& lib) {
   LookUp(lib, api.headerFree, "headerFree");
   LookUp(lib, api.tdReset, "rpmtdReset");
   LookUp(lib, api.tdGetNumber, "rpmtdGetNumber");
+  LookUp(lib, api.tdFree, "rpmtdFree");
   return api;
 }
 
@@ -173,6 +176,13 @@ class TagContainers {
   explicit TagContainers(const RpmApi& api) : api_(api) {
     for (Handle& td : tds_) td = api_.tdNew();
   }
+  ~TagContainers() {
+    if (!api_.tdFree) return;
+    for (Handle td : tds_)
+      if (td) api_.tdFree(td);
+  }
+  TagContainers(const TagContainers&) = delete;
+  TagContainers& operator=(const TagContainers&) = delete;
   bool Valid() const {
     for (Handle td : tds_)
       if (!td) return false;

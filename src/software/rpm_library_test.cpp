@@ -91,6 +91,9 @@ TEST_F(RpmLibrary, TagContainersWhenGetEntryIsMissing) {
                      "get:1015 free"),
             std::string::npos)
       << log;
+  EXPECT_NE(log.find("next tdFree tdFree tdFree tdFree tdFree tdFree tdFree tdFree freeIter tsFree "),
+            std::string::npos)
+      << log;
   EXPECT_EQ(fake.HeaderRefs(), 0);
 }
 

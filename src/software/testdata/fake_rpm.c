@@ -142,6 +142,11 @@ EXPORT void* rpmtdNew(void) {
   note("tdNew");
   return calloc(1, sizeof(struct tag_data));
 }
+EXPORT void* rpmtdFree(void* td) {
+  note("tdFree");
+  free(td);
+  return NULL;
+}
 EXPORT void rpmtdReset(void* td) {
   memset(td, 0, sizeof(struct tag_data));
 }
