@@ -120,9 +120,11 @@ TEST_F(DirSearchTest, FalseOnceStaysFalse) {
 
 TEST_F(DirSearchTest, ManyEntriesAllReturnedOnce) {
   std::set<std::string> want;
-  for (int i = 0; i < 3000; ++i) {
-    want.insert(std::to_string(i).insert(0, "f"));
-    Touch(std::to_string(i).insert(0, "f"));
+  // More than one read of the directory stream's buffer.
+  for (int i = 0; i < 1500; ++i) {
+    const std::string name = std::to_string(i).insert(0, "entry_with_a_longer_name_");
+    want.insert(name);
+    Touch(name);
   }
   std::vector<std::string> got;
   CDirSearch search;

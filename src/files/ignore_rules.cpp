@@ -1,0 +1,53 @@
+#include "files/ignore_rules.h"
+
+namespace {
+
+char LowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+
+}  // namespace
+
+void ToLower(char* text) {
+  for (; *text; ++text) *text = LowerAscii(*text);
+}
+
+void ToLower(std::string& text) {
+  for (char& c : text) c = LowerAscii(c);
+}
+
+IgnoreRules::IgnoreRules(const std::vector<std::string>& values) {
+  for (const std::string& raw : values) {
+    if (raw.empty()) continue;
+    Rule rule;
+    rule.value = raw;
+    ToLower(rule.value);
+    rule.leadingStar = rule.value.front() == '*';
+    rule.trailingStar = rule.value.back() == '*';
+    if (rule.value.back() == '/') rule.value.pop_back();
+    if (rule.trailingStar) {
+      // "*" and "**" leave the empty text, which every path contains.
+      const size_t begin = rule.leadingStar ? 1 : 0;
+      const size_t end = rule.value.size() - 1;
+      if (end > begin) rule.starred = rule.value.substr(begin, end - begin);
+    }
+    rules_.push_back(std::move(rule));
+  }
+}
+
+std::optional<std::string> IgnoreRules::Check(std::string_view path) const {
+  if (rules_.empty()) return std::nullopt;
+  const size_t slash = path.find('/');
+  if (slash == std::string_view::npos) return std::nullopt;
+  std::string lowered(path.substr(slash));
+  ToLower(lowered);
+  for (const Rule& rule : rules_) {
+    if (rule.trailingStar && lowered.find(rule.starred) != std::string::npos)
+      return "ignore1: " + lowered + "\n";
+    if (rule.leadingStar) {
+      if (lowered.find(std::string_view(rule.value).substr(1)) != std::string::npos)
+        return "ignore2: " + lowered + "\n";
+    } else if (rule.value == lowered) {
+      return "ignore3: " + lowered + "\n";
+    }
+  }
+  return std::nullopt;
+}
