@@ -1,0 +1,57 @@
+#include "upload/http_address.h"
+
+#include <algorithm>
+#include <cctype>
+
+#include "upload/soap_upload.h"
+
+namespace {
+
+std::string WithSlashes(std::string text) {
+  std::replace(text.begin(), text.end(), '\\', '/');
+  return text;
+}
+
+// "%u": optional white space and sign, then digits; false without digits.
+bool ReadUnsigned(const std::string& text, unsigned& value) {
+  size_t i = 0;
+  while (i < text.size() && std::isspace(static_cast<unsigned char>(text[i]))) ++i;
+  bool negative = false;
+  if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
+  if (i >= text.size() || !std::isdigit(static_cast<unsigned char>(text[i]))) return false;
+  unsigned v = 0;
+  for (; i < text.size() && std::isdigit(static_cast<unsigned char>(text[i])); ++i)
+    v = v * 10 + static_cast<unsigned>(text[i] - '0');
+  value = negative ? 0u - v : v;
+  return true;
+}
+
+}  // namespace
+
+bool AddressWantsTls(const std::string& address) {
+  return WithSlashes(address).find("https://") != std::string::npos;
+}
+
+void ParseHttpAddress(const std::string& address, std::string& host, std::string& path,
+                      int& port) {
+  if (address.empty()) return;
+  host = WithSlashes(address);
+  std::string work = host;
+  if (work.back() != '/') work.push_back('/');
+  if (const size_t at = work.find("http://"); at != std::string::npos)
+    host = work.substr(at + 7);
+  if (const size_t at = work.find("https://"); at != std::string::npos) {
+    port = 443;
+    host = work.substr(at + 8);
+  }
+  if (const size_t slash = host.find('/'); slash != std::string::npos) {
+    path = host.substr(slash);
+    host.erase(slash);
+  }
+  if (const size_t colon = host.find(':'); colon != std::string::npos) {
+    unsigned value = 0;
+    if (ReadUnsigned(host.substr(colon + 1), value)) port = static_cast<int>(value);
+    host.erase(colon);
+  }
+  if (path.empty() || path.back() != '/') path.push_back('/');
+}

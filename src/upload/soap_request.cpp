@@ -1,0 +1,81 @@
+#include "upload/soap_request.h"
+
+#include <unistd.h>
+
+#include <cerrno>
+#include <vector>
+
+#include "upload/base64.h"
+
+namespace {
+
+// A multiple of 3, so that no chunk but the last carries padding.
+constexpr size_t kChunkBytes = 3 * 16384;
+
+const std::string kRow1 = "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"no\"?>";
+const std::string kRow2 =
+    "<SOAP-ENV:Envelope SOAP-ENV:encodingStyle=\"\" "
+    "xmlns:SOAPSDK1=\"http://www.w3.org/2001/XMLSchema\" "
+    "xmlns:SOAPSDK2=\"http://www.w3.org/2001/XMLSchema-instance\" "
+    "xmlns:SOAPSDK3=\"http://schemas.xmlsoap.org/soap/encoding/\" "
+    "xmlns:SOAP-ENV=\"http://schemas.xmlsoap.org/soap/envelope/\">";
+const std::string kRow6 = "</SOAPSDK4:f>\r\n<SOAPSDK4:fileName SOAP-ENV:encodingStyle=\"\">";
+const std::string kRow8 =
+    "</SOAPSDK4:fileName></SOAPSDK4:UploadFile></SOAP-ENV:Body></SOAP-ENV:Envelope>";
+
+// Fills `buffer` up to `want` bytes; fewer only at the end of the file.
+ssize_t ReadFully(int fd, unsigned char* buffer, size_t want) {
+  size_t got = 0;
+  while (got < want) {
+    const ssize_t n = ::read(fd, buffer + got, want - got);
+    if (n == -1 && errno == EINTR) continue;
+    if (n < 0) return -1;
+    if (n == 0) break;
+    got += static_cast<size_t>(n);
+  }
+  return static_cast<ssize_t>(got);
+}
+
+}  // namespace
+
+SoapRequestTexts BuildSoapRequest(const std::string& host, const std::string& path,
+                                  const std::string& user, const std::string& password,
+                                  const std::string& fileName, uint64_t base64Length) {
+  const std::string ns = kServiceNamespace;
+  SoapRequestTexts t;
+  t.envelopeHead = kRow1 + kRow2;
+  if (!user.empty()) {
+    t.envelopeHead += "<SOAP-ENV:Header><AuthHeader xmlns=\"" + ns + "\"><Username>" + user +
+                      "</Username><Password>" + password +
+                      "</Password></AuthHeader></SOAP-ENV:Header>";
+  }
+  t.envelopeHead +=
+      "<SOAP-ENV:Body SOAP-ENV:encodingStyle=\"\"><SOAPSDK4:UploadFile xmlns:SOAPSDK4=\"" + ns +
+      "\" SOAP-ENV:encodingStyle=\"\"><SOAPSDK4:f SOAP-ENV:encodingStyle=\"\">";
+  t.envelopeTail = kRow6 + fileName + kRow8;
+  const uint64_t contentLength = t.envelopeHead.size() + base64Length + t.envelopeTail.size();
+  t.head = "POST " + path + "Service.asmx HTTP/1.1\r\nHost: " + host +
+           "\r\nContent-Type: text/xml; charset=utf-8\r\nContent-Length: " +
+           std::to_string(contentLength) + "\r\nSOAPAction: \"" + ns + "UploadFile\"\r\n\r\n";
+  return t;
+}
+
+std::string FileNameOf(const std::string& filePath) {
+  const size_t slash = filePath.rfind('/');
+  return slash == std::string::npos ? filePath : filePath.substr(slash + 1);
+}
+
+bool SendFileAsBase64(CTransport& out, int fd, uint64_t size) {
+  std::vector<unsigned char> chunk(kChunkBytes);
+  CBase64 codec;  // its buffers are allocated once and reused for every chunk
+  uint64_t left = size;
+  while (left > 0) {
+    const size_t want = left < kChunkBytes ? static_cast<size_t>(left) : kChunkBytes;
+    // A file that shrank after its size was announced cannot fill the request.
+    if (ReadFully(fd, chunk.data(), want) != static_cast<ssize_t>(want)) return false;
+    codec.Encode(chunk.data(), want);
+    if (!out.Write(codec.EncodedMessage(), codec.m_nEncodedLength)) return false;
+    left -= want;
+  }
+  return true;
+}

@@ -1,0 +1,31 @@
+// The texts of one SOAP 1.1 UploadFile request around the Base64 body, and
+// sending a file as that body in chunks.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "upload/transport.h"
+
+// Namespace of the inventory server's upload service.
+inline constexpr const char* kServiceNamespace = "http://tempuri.org/";
+
+struct SoapRequestTexts {
+  std::string head;          // HTTP request line and headers, blank line included
+  std::string envelopeHead;  // XML declaration up to the opening <SOAPSDK4:f>
+  std::string envelopeTail;  // from </SOAPSDK4:f> to the end, file name included
+};
+
+// The request for a file whose Base64 text is `base64Length` characters.
+// An empty `user` leaves out the authentication header. Values are inserted
+// as they are, without escaping.
+SoapRequestTexts BuildSoapRequest(const std::string& host, const std::string& path,
+                                  const std::string& user, const std::string& password,
+                                  const std::string& fileName, uint64_t base64Length);
+
+// The part of `filePath` after its last "/".
+std::string FileNameOf(const std::string& filePath);
+
+// Sends `size` bytes read from `fd` as Base64 text, encoding chunk by chunk;
+// false when the file ends early, cannot be read, or a send fails.
+bool SendFileAsBase64(CTransport& out, int fd, uint64_t size);

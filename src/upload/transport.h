@@ -1,0 +1,18 @@
+// The byte stream the SOAP upload writes its request to and reads its
+// response from, whichever connection (plain TCP or TLS) carries it.
+#pragma once
+
+#include <cstddef>
+#include <string>
+
+class CTransport {
+ public:
+  virtual ~CTransport() = default;
+  // Sends all `size` bytes; false when that failed.
+  virtual bool Write(const void* data, size_t size) = 0;
+  // Receives exactly `size` bytes; fewer when the peer closes first, 0 on
+  // error (also after a partial receive).
+  virtual int Read(void* buffer, int size) = 0;
+  // True when the last failure was a time-out.
+  virtual bool TimedOut() const = 0;
+};
