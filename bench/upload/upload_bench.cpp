@@ -101,7 +101,6 @@ long PeakRssOfChild(Child kind, bool& ok) {
 }
 
 void BM_PeakRss(benchmark::State& state, Child kind) {
-  const bool upload = kind == Child::kStreamedUpload;
   MakeScanFile();
   long peak = 0;
   bool ok = true;
