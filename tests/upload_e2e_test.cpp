@@ -154,6 +154,24 @@ TEST(UploadE2E, SilentServerTimesOutAndKeepsTheScanFile) {
   EXPECT_TRUE(logged) << "the time-out goes through the log";
 }
 
+TEST(UploadE2E, HttpsAddressNeverSendsPlainText) {
+  e2e::TempDir dir;
+  UploadServer server("");  // a plain server that never answers the handshake
+  e2e::WriteFile(dir / "scan.ini",
+                 e2e::QuietSettings(dir.path(), "UploadByHttp=1") +
+                     "[HTTP]\nAddress=https://127.0.0.1:" + std::to_string(server.Port()) +
+                     "/inv\nUsername=u\nPassword=secret\nTimeout=1\n");
+  const e2e::AgentResult r = e2e::RunAgent({(dir / "scan.ini").string()});
+  EXPECT_EQ(r.exitStatus, 0);
+  EXPECT_NE(r.out.find("TLS: "), std::string::npos) << r.out;
+  EXPECT_FALSE(e2e::FindScanFile(dir.path()).empty());
+  const std::string received = server.Request();
+  ASSERT_FALSE(received.empty());
+  EXPECT_EQ(received[0], '\x16');  // a TLS handshake record, not a request
+  EXPECT_EQ(received.find("POST"), std::string::npos);
+  EXPECT_EQ(received.find("secret"), std::string::npos);
+}
+
 TEST(UploadE2E, NoServerKeepsTheScanFile) {
   e2e::TempDir dir;
   int port;

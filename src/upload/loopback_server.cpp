@@ -4,6 +4,8 @@
 
 #include <cstdlib>
 
+#include "upload/socket_transport.h"
+
 LoopbackServer::LoopbackServer(Handler handler) : listener_(0, INADDR_LOOPBACK) {
   port_ = listener_.LocalPort();
   thread_ = std::thread([this, handler = std::move(handler)] {
@@ -44,6 +46,11 @@ void LoopbackServer::Record(const std::string& bytes) {
 }
 
 std::string ReadHttpRequest(CWizReadWriteSocket& connection) {
+  SocketTransport transport(connection);
+  return ReadHttpRequest(transport);
+}
+
+std::string ReadHttpRequest(CTransport& connection) {
   std::string text;
   char c;
   while (text.find("\r\n\r\n") == std::string::npos) {

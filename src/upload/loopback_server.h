@@ -8,6 +8,7 @@
 #include <string>
 #include <thread>
 
+#include "upload/transport.h"
 #include "upload/wiz_socket.h"
 
 class LoopbackServer {
@@ -40,6 +41,7 @@ class LoopbackServer {
 
 // Reads one HTTP request: the header up to its blank line and as many body
 // bytes as its Content-Length announces (or up to the close without one).
+std::string ReadHttpRequest(CTransport& connection);
 std::string ReadHttpRequest(CWizReadWriteSocket& connection);
 
 // Sends `text` whole.

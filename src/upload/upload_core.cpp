@@ -9,6 +9,7 @@
 #include "upload/http_response.h"
 #include "upload/soap_request.h"
 #include "upload/socket_transport.h"
+#include "upload/tls_session.h"
 #include "upload/wiz_socket.h"
 
 namespace {
@@ -43,7 +44,24 @@ bool UploadScanFile(const std::string& filePath, const std::string& host,
     if (socket.TimedOut()) report.Log("HTTP timeout");
     return false;
   }
-  SocketTransport transport(socket);
+  SocketTransport plain(socket);
+  CTransport* transport = &plain;
+  std::unique_ptr<TlsLibrary> tlsLibrary;
+  std::unique_ptr<TlsSession> tls;
+  if (options.tls) {
+    tlsLibrary = TlsLibrary::Load(options.tlsLibraries);
+    if (!tlsLibrary) {
+      report.Log("TLS: no TLS library found");
+      return false;
+    }
+    std::string reason;
+    tls = TlsSession::Connect(*tlsLibrary, socket.Handle(), host, options.caFile, reason);
+    if (!tls) {
+      report.Log(reason);
+      return false;
+    }
+    transport = tls.get();
+  }
   Progress(options, report, "HTTP Connect OK\n", "HTTP Connect OK\n");
 
   UniqueFd fd(::open(filePath.c_str(), O_RDONLY | O_CLOEXEC));
@@ -53,15 +71,15 @@ bool UploadScanFile(const std::string& filePath, const std::string& host,
 
   const SoapRequestTexts texts = BuildSoapRequest(host, path, user, password,
                                                   FileNameOf(filePath), Base64Length(size));
-  if (!SendRequest(transport, fd.Get(), size, texts)) {
-    if (transport.TimedOut()) report.Log("HTTP timeout");
+  if (!SendRequest(*transport, fd.Get(), size, texts)) {
+    if (transport->TimedOut()) report.Log("HTTP timeout");
     return false;
   }
   fd.Reset();
   Progress(options, report, "HTTP Write OK\n", "HTTP Write OK\n");
 
-  const std::string response = ReceiveHttpResponse(transport);
-  if (transport.TimedOut()) report.Log("HTTP timeout");
+  const std::string response = ReceiveHttpResponse(*transport);
+  if (transport->TimedOut()) report.Log("HTTP timeout");
   const UploadVerdict verdict = JudgeHttpResponse(response);
   if (!verdict.tagsFound) {
     report.Log("bad response from HTTP\n");
