@@ -4,6 +4,7 @@
 #include <string>
 
 #include "upload/loopback_server.h"
+#include "upload/tls_session.h"
 #include "upload/tls_test_support.h"
 #include "upload/upload_core.h"
 #include "upload/upload_test_support.h"
@@ -148,6 +149,22 @@ TEST_F(TlsUpload, OnlyAHandshakeReachesThePort) {
   EXPECT_NE(first.find("localhost"), std::string::npos);  // the server name is sent
   EXPECT_EQ(first.find("POST"), std::string::npos);
   EXPECT_TRUE(LoggedStartingWith("TLS: handshake failed"));
+}
+
+TEST_F(TlsUpload, ServerHangingUpMidRequestFailsWithoutEndingTheProcess) {
+  WriteBytes(file_, std::string(8 << 20, 'r'));
+  LoopbackServer server([](CWizReadWriteSocket& c, LoopbackServer& self) {
+    std::string reason;
+    auto session =
+        TlsSession::Accept(*library_, c.Handle(), certs_->goodCert.string(),
+                           certs_->goodKey.string(), reason);
+    self.Record(session ? "accepted" : reason);
+    char head[64];
+    if (session) session->Read(head, sizeof head);
+  });  // then the connection is closed while the client is still sending
+  EXPECT_FALSE(Upload(server.Port()));
+  server.Join();
+  EXPECT_EQ(server.Received(), "accepted");
 }
 
 TEST_F(TlsUpload, NoUsableLibraryFailsWithAClearLine) {
