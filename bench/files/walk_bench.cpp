@@ -1,0 +1,109 @@
+// The file scan's walk against a minimal C walker on a synthetic tree of
+// 200,000 entries (warm page cache), and the agent's peak memory on it.
+#include <benchmark/benchmark.h>
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "bench_tree.h"
+#include "files/scan_tree.h"
+#include "minimal_walker.h"
+#include "ratio_reporter.h"
+
+namespace {
+
+constexpr unsigned long kEntries = 200000;
+
+const BenchTree& Tree() {
+  static const BenchTree tree = [] {
+    BenchTree t = MakeBenchTree(kEntries);
+    MinimalWalkCounts warm{};
+    MinimalWalk(t.root.c_str(), &warm);  // warm the page cache
+    return t;
+  }();
+  return tree;
+}
+
+void BM_MinimalWalker(benchmark::State& state) {
+  const BenchTree& tree = Tree();
+  MinimalWalkCounts counts{};
+  for (auto _ : state) {
+    counts = {};
+    MinimalWalk(tree.root.c_str(), &counts);
+  }
+  state.counters["entries"] = static_cast<double>(counts.entries);
+  state.counters["elf"] = static_cast<double>(counts.elf);
+}
+
+void ScanOnce(benchmark::State& state, int logLevel, std::vector<std::string> ignore) {
+  const BenchTree& tree = Tree();
+  std::ofstream out("/dev/null"), console("/dev/null");
+  FileScanOptions options;
+  options.logLevel = logLevel;
+  options.ignoreValues = std::move(ignore);
+  FileScanCounters counters;
+  for (auto _ : state) {
+    counters = {};
+    ScanTree(out, console, options, tree.root, counters);
+  }
+  state.counters["entries"] = counters.files;
+  state.counters["elf"] = counters.exes;
+}
+
+void BM_ScanTree(benchmark::State& state) { ScanOnce(state, -1, {}); }
+void BM_ScanTreeWithProgressLine(benchmark::State& state) { ScanOnce(state, 0, {}); }
+void BM_ScanTreeWithIgnoreValues(benchmark::State& state) {
+  ScanOnce(state, -1, {"/proc/", "/sys", "*cache*", "*.snapshot", "/MNT/"});
+}
+
+// The whole agent, Files=1 and CRC=0, as a child process: its peak RSS.
+void RunAgent(benchmark::State& state, const std::string& root) {
+  const std::string dir = Tree().root + ".out";
+  std::filesystem::create_directories(dir);
+  const std::string ini = dir + "/bench.ini";
+  std::ofstream(ini) << "[Settings]\nFiles=1\nMsi=0\nShortcuts=0\nLog=0\nOutputFolder=" << dir
+                     << "\n";
+  long maxRss = 0;
+  for (auto _ : state) {
+    const pid_t pid = fork();
+    if (pid == 0) {
+      const int null = open("/dev/null", O_WRONLY);
+      dup2(null, 1);
+      execl(SCANUNIX_AGENT_PATH, SCANUNIX_AGENT_PATH, ini.c_str(), root.c_str(),
+            static_cast<char*>(nullptr));
+      _exit(127);
+    }
+    int status = 0;
+    struct rusage usage {};
+    wait4(pid, &status, 0, &usage);
+    maxRss = std::max(maxRss, usage.ru_maxrss);
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) state.SkipWithError("agent failed");
+  }
+  std::error_code ec;
+  std::filesystem::remove_all(dir, ec);
+  state.counters["peak_rss_KiB"] = static_cast<double>(maxRss);
+}
+
+void BM_AgentWholeTree(benchmark::State& state) { RunAgent(state, Tree().root); }
+void BM_AgentTenthOfTree(benchmark::State& state) { RunAgent(state, Tree().root + "/top0"); }
+
+}  // namespace
+
+BENCHMARK(BM_MinimalWalker)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2);
+BENCHMARK(BM_ScanTree)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2);
+BENCHMARK(BM_ScanTreeWithProgressLine)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2);
+BENCHMARK(BM_ScanTreeWithIgnoreValues)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2);
+BENCHMARK(BM_AgentWholeTree)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
+BENCHMARK(BM_AgentTenthOfTree)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
+
+int main(int argc, char** argv) {
+  benchmark::Initialize(&argc, argv);
+  RatioReporter reporter("BM_MinimalWalker");
+  benchmark::RunSpecifiedBenchmarks(&reporter);
+  benchmark::Shutdown();
+}
