@@ -52,7 +52,7 @@ agent=$root/usr/sbin/scanunix
 
 # The unpacked agent scans a small tree with its own settings.
 mkdir -p "$work/out" "$work/tree"
-cp "$agent" "$work/tree/program"
+cp /bin/ls "$work/tree/program"  # System V ABI; GNU-ABI files are not listed
 printf '[Settings]\nFiles=1\nMsi=0\nShortcuts=0\nLog=-1\nOutputFolder=%s\n' "$work/out" >"$work/s.ini"
 "$agent" "$work/s.ini" "$work/tree" >"$work/run.out" 2>&1 || fail "agent exit status"
 scan=$(ls "$work"/out/*.scn 2>/dev/null | head -n 1)

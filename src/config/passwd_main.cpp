@@ -5,8 +5,10 @@
 
 #include <iostream>
 #include <string>
+#include <string_view>
 
 #include "config/password_cipher.h"
+#include "scan/version.h"
 
 namespace {
 
@@ -31,13 +33,28 @@ class EchoOff {
   bool active_ = false;
 };
 
+constexpr char kUsage[] =
+    "Usage: scanunix-passwd\n"
+    "\n"
+    "Reads one password line from standard input (without echo on a terminal)\n"
+    "and prints the text for [HTTP] Password= with PasswordIsEncrypted=1.\n"
+    "\n"
+    "  --help     show this text and exit\n"
+    "  --version  show the version and exit\n";
+
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (argc == 2 && std::string_view(argv[1]) == "--help") {
+    std::cout << kUsage;
+    return 0;
+  }
+  if (argc == 2 && std::string_view(argv[1]) == "--version") {
+    std::cout << "scanunix-passwd " << kScanunixVersion << "\n";
+    return 0;
+  }
   if (argc > 1) {
-    std::cerr << "usage: " << argv[0] << " < password\n"
-              << "Reads one password line from standard input and prints the text for\n"
-              << "[HTTP] Password= with PasswordIsEncrypted=1.\n";
+    std::cerr << kUsage;
     return 2;
   }
   std::string password;
