@@ -1,6 +1,5 @@
 #include "files/scan_tree.h"
 
-#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <pwd.h>
 #include <sys/stat.h>
@@ -14,7 +13,6 @@
 #include "files/dir_search.h"
 #include "files/file_row.h"
 #include "files/ignore_rules.h"
-#include "scan/unique_fd.h"
 #include "files/test_tree.h"
 
 namespace {
@@ -236,7 +234,8 @@ TEST(ScanTree, ProgressLineAtLevelZero) {
   TempTree tree;
   const std::string root = tree.root().string();
   for (int i = 0; i < 6; ++i)
-    tree.Write("f" + std::to_string(i), i % 2 ? ElfHeader() : std::string("text"));
+    tree.Write(std::string("f").append(1, static_cast<char>('0' + i)),
+               i % 2 ? ElfHeader() : std::string("text"));
   // The order the directory delivers, to know the exes count per entry.
   std::vector<bool> elf;
   CDirSearch search;
@@ -300,38 +299,6 @@ TEST(ScanTree, PauseEveryElevenEntriesAcrossDirectoriesAndCalls) {
   EXPECT_EQ(again.counters.files, 42u);
   o.pauseMs = 0;
   EXPECT_EQ(Scan(tree.root().string(), o).sleeps, 0);
-}
-
-TEST(ScanTree, TenThousandDeepChainListsFilesWithTheirWholePaths) {
-  TempTree tree;
-  constexpr int kDepth = 10000;
-  files_test::MakeChain(tree.root(), kDepth, [](int) { return false; });
-  std::string deepest = tree.root().string();
-  for (int i = 0; i < kDepth; ++i) deepest += "/dd";
-  {
-    // Reach the bottom by descriptor: the path is too long for open().
-    UniqueFd fd(open(tree.root().c_str(), O_RDONLY | O_DIRECTORY));
-    for (int i = 0; i < kDepth; ++i) fd.Reset(openat(fd.Get(), "dd", O_RDONLY | O_DIRECTORY));
-    UniqueFd f(openat(fd.Get(), "bottom", O_WRONLY | O_CREAT, 0644));
-    const std::string elf = ElfHeader();
-    ASSERT_EQ(write(f.Get(), elf.data(), elf.size()), static_cast<ssize_t>(elf.size()));
-  }
-  FileScanOptions o = Quiet();
-  o.crc = true;
-  o.maxOpenDirs = 8;
-  const ScanResult r = Scan(tree.root().string(), o);
-  const auto lines = Lines(r.rows);
-  ASSERT_EQ(lines.size(), 1u);
-  EXPECT_EQ(Attr(lines[0], "c4"), "bottom");
-  EXPECT_EQ(Attr(lines[0], "c11"), deepest);
-  EXPECT_NE(Attr(lines[0], "c17"), "");
-  EXPECT_EQ(r.counters.files, static_cast<uint32_t>(kDepth + 1));
-  {
-    UniqueFd fd(open(tree.root().c_str(), O_RDONLY | O_DIRECTORY));
-    for (int i = 0; i < kDepth; ++i) fd.Reset(openat(fd.Get(), "dd", O_RDONLY | O_DIRECTORY));
-    unlinkat(fd.Get(), "bottom", 0);
-  }
-  files_test::RemoveChain(tree.root(), kDepth);
 }
 
 }  // namespace
