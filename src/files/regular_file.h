@@ -6,7 +6,9 @@
 
 // `name` relative to the directory `dirFd` (AT_FDCWD for the working
 // directory). Invalid when it cannot be opened or is not a regular file.
-UniqueFd OpenRegularAt(int dirFd, const char* name);
+// `keepAccessTime` asks for O_NOATIME; pass false when the caller knows
+// the kernel would refuse it (file of another user, no privilege).
+UniqueFd OpenRegularAt(int dirFd, const char* name, bool keepAccessTime = true);
 
 // Reads up to `size` bytes, retrying interrupted reads; -1 on error.
 long ReadSome(int fd, unsigned char* buffer, unsigned long size);

@@ -1,5 +1,6 @@
 #include "files/scan_tree.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <pwd.h>
 #include <sys/stat.h>
@@ -148,6 +149,20 @@ TEST(ScanTree, ChecksumsOnlyWithCrc) {
   const auto lines = Lines(Scan(tree.root().string(), o).rows);
   ASSERT_EQ(lines.size(), 1u);
   EXPECT_EQ(Attr(lines[0], "c17"), hex);
+}
+
+TEST(ScanTree, ReadingForTheRowLeavesAccessTimes) {
+  TempTree tree;
+  const fs::path elf = tree.Write("elf", ElfHeader(2, 1, 1, 0, 5000));
+  struct timespec old[2] = {{1000000, 0}, {1000000, 0}};
+  ASSERT_EQ(utimensat(AT_FDCWD, elf.c_str(), old, 0), 0);
+  FileScanOptions o = Quiet();
+  o.crc = true;
+  const ScanResult r = Scan(tree.root().string(), o);
+  EXPECT_EQ(Attr(r.rows, "c15"), Utc(1000000));
+  struct stat st {};
+  ASSERT_EQ(stat(elf.c_str(), &st), 0);
+  EXPECT_EQ(st.st_atime, 1000000);
 }
 
 TEST(ScanTree, FifoInTheTreeNeitherBlocksNorGetsARow) {
