@@ -6,6 +6,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -61,7 +62,8 @@ void BM_ScanTreeWithIgnoreValues(benchmark::State& state) {
   ScanOnce(state, -1, {"/proc/", "/sys", "*cache*", "*.snapshot", "/MNT/"});
 }
 
-// The whole agent, Files=1 and CRC=0, as a child process: its peak RSS.
+// The whole agent, Files=1 and CRC=0, as a child of the small launcher,
+// which reports the agent's peak RSS.
 void RunAgent(benchmark::State& state, const std::string& root) {
   const std::string dir = Tree().root + ".out";
   std::filesystem::create_directories(dir);
@@ -70,18 +72,26 @@ void RunAgent(benchmark::State& state, const std::string& root) {
                      << "\n";
   long maxRss = 0;
   for (auto _ : state) {
+    int pipeFds[2];
+    if (pipe(pipeFds) != 0) state.SkipWithError("pipe");
     const pid_t pid = fork();
     if (pid == 0) {
       const int null = open("/dev/null", O_WRONLY);
       dup2(null, 1);
-      execl(SCANUNIX_AGENT_PATH, SCANUNIX_AGENT_PATH, ini.c_str(), root.c_str(),
-            static_cast<char*>(nullptr));
+      dup2(pipeFds[1], 2);
+      execl(RSS_LAUNCHER_PATH, RSS_LAUNCHER_PATH, SCANUNIX_AGENT_PATH, ini.c_str(),
+            root.c_str(), static_cast<char*>(nullptr));
       _exit(127);
     }
+    close(pipeFds[1]);
+    std::string report;
+    char buf[256];
+    for (ssize_t n; (n = read(pipeFds[0], buf, sizeof buf)) > 0;) report.append(buf, n);
+    close(pipeFds[0]);
     int status = 0;
-    struct rusage usage {};
-    wait4(pid, &status, 0, &usage);
-    maxRss = std::max(maxRss, usage.ru_maxrss);
+    waitpid(pid, &status, 0);
+    const size_t at = report.rfind("peak_rss_kib=");
+    if (at != std::string::npos) maxRss = std::max(maxRss, std::atol(report.c_str() + at + 13));
     if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) state.SkipWithError("agent failed");
   }
   std::error_code ec;
