@@ -6,7 +6,7 @@
 
 #include <algorithm>
 #include <chrono>
-#include <cstdio>
+#include <cstring>
 #include <thread>
 
 #include "files/crc32.h"
@@ -17,14 +17,41 @@
 #include "files/regular_file.h"
 #include "files/tree_walk.h"
 
+namespace {
+
+// Decimal with at least eight digits, as "%.8u" gives it.
+char* PutCounter(char* out, uint32_t value) {
+  char digits[10];
+  int n = 0;
+  do {
+    digits[n++] = static_cast<char>('0' + value % 10);
+    value /= 10;
+  } while (value != 0);
+  while (n < 8) digits[n++] = '0';
+  while (n > 0) *out++ = digits[--n];
+  return out;
+}
+
+}  // namespace
+
+// "\r%.8u %.8u %s" followed by 70 spaces, cut to 80 bytes; the prefix alone
+// is 19 bytes, so the line is always exactly 80. Formatted by hand: it is
+// written for every entry.
 void WriteProgressLine(std::ostream& console, uint32_t files, uint32_t exes,
                        std::string_view directory) {
   constexpr size_t kWidth = 80;
-  char text[200];  // room for the untruncated line; only kWidth bytes are shown
-  const int n = std::snprintf(text, sizeof text, "\r%.8u %.8u %.*s%70s", files, exes,
-                              static_cast<int>(std::min<size_t>(directory.size(), kWidth)),
-                              directory.data(), "");
-  console.write(text, static_cast<std::streamsize>(std::min<size_t>(std::max(n, 0), kWidth)));
+  char line[kWidth];
+  char* p = line;
+  *p++ = '\r';
+  p = PutCounter(p, files);
+  *p++ = ' ';
+  p = PutCounter(p, exes);
+  *p++ = ' ';
+  const size_t room = kWidth - static_cast<size_t>(p - line);
+  const size_t shown = std::min(directory.size(), room);
+  std::memcpy(p, directory.data(), shown);
+  std::memset(p + shown, ' ', room - shown);
+  console.write(line, kWidth);
 }
 
 namespace {

@@ -274,6 +274,9 @@ TEST(ScanTree, ProgressLineCutsLongPathsAndShowsBigCounters) {
   std::ostringstream out;
   WriteProgressLine(out, 123456789, 5, std::string(200, 'p'));
   EXPECT_EQ(out.str(), "\r123456789 00000005 " + std::string(60, 'p'));
+  std::ostringstream extremes;
+  WriteProgressLine(extremes, 0, 4294967295u, "");
+  EXPECT_EQ(extremes.str(), "\r00000000 4294967295 " + std::string(59, ' '));
   std::ostringstream shortLine;
   WriteProgressLine(shortLine, 5, 2, "/etc");
   EXPECT_EQ(shortLine.str(), "\r00000005 00000002 /etc" + std::string(57, ' '));
