@@ -15,17 +15,6 @@ extern char** environ;
 
 namespace e2e {
 
-TempDir::TempDir() {
-  std::string tmpl = (fs::temp_directory_path() / "scanunix_e2e.XXXXXX").string();
-  if (!mkdtemp(tmpl.data())) throw std::runtime_error("mkdtemp failed");
-  path_ = tmpl;
-}
-
-TempDir::~TempDir() {
-  std::error_code ec;
-  fs::remove_all(path_, ec);
-}
-
 fs::path AgentPath() { return SCANUNIX_AGENT_PATH; }
 
 namespace {
@@ -104,18 +93,6 @@ AgentResult Run(const fs::path& program, const std::vector<std::string>& args,
 AgentResult RunAgent(const std::vector<std::string>& args,
                      const std::map<std::string, std::string>& env, const fs::path& workdir) {
   return Run(AgentPath(), args, env, workdir);
-}
-
-std::string ReadFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream ss;
-  ss << in.rdbuf();
-  return ss.str();
-}
-
-void WriteFile(const fs::path& path, const std::string& content) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out << content;
 }
 
 fs::path FindScanFile(const fs::path& dir) {

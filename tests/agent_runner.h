@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "temp_dir.h"
+
 namespace e2e {
 
 namespace fs = std::filesystem;
@@ -17,19 +19,9 @@ struct AgentResult {
   std::string err;
 };
 
-// A fresh directory under /tmp, removed with everything in it.
-class TempDir {
- public:
-  TempDir();
-  ~TempDir();
-  TempDir(const TempDir&) = delete;
-  TempDir& operator=(const TempDir&) = delete;
-  const fs::path& path() const { return path_; }
-  fs::path operator/(const std::string& name) const { return path_ / name; }
-
- private:
-  fs::path path_;
-};
+using scanunix_test::ReadFile;
+using scanunix_test::TempDir;
+using scanunix_test::WriteFile;
 
 // Path of the agent executable under test.
 fs::path AgentPath();
@@ -44,9 +36,6 @@ AgentResult Run(const fs::path& program, const std::vector<std::string>& args,
 AgentResult RunAgent(const std::vector<std::string>& args,
                      const std::map<std::string, std::string>& env = {},
                      const fs::path& workdir = {});
-
-std::string ReadFile(const fs::path& path);
-void WriteFile(const fs::path& path, const std::string& content);
 
 // The one file with the extension ".scn" in `dir`; empty when there is not
 // exactly one.
