@@ -1,57 +1,37 @@
 #include "scan/move_file.h"
 
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
-#include <filesystem>
-#include <fstream>
-#include <sstream>
+#include "temp_dir.h"
 
 namespace {
-namespace fs = std::filesystem;
 
-std::string Read(const fs::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  std::stringstream ss;
-  ss << in.rdbuf();
-  return ss.str();
-}
+using scanunix_test::ReadFile;
+using scanunix_test::TempDir;
 
-fs::path MakeDir(const char* base) {
-  std::string tmpl = std::string(base) + "/move_test.XXXXXX";
-  return mkdtemp(tmpl.data());
-}
-
-TEST(MoveFile, RenamesWithinOneFileSystem) {
-  const fs::path dir = MakeDir("/tmp");
-  std::ofstream(dir / "a", std::ios::binary) << std::string("x\0y", 3);
-  ASSERT_TRUE(MoveFile(dir / "a", dir / "b"));
-  EXPECT_FALSE(fs::exists(dir / "a"));
-  EXPECT_EQ(Read(dir / "b"), std::string("x\0y", 3));
-  fs::remove_all(dir);
-}
-
-TEST(MoveFile, CopiesExactlyAcrossFileSystems) {
-  // /dev/shm is a tmpfs of its own on Linux; skip where it is not.
-  if (!fs::is_directory("/dev/shm")) GTEST_SKIP() << "no /dev/shm";
-  const fs::path from = MakeDir("/dev/shm");
-  const fs::path to = MakeDir(fs::current_path().c_str());
+TEST(MoveFile, RenamesOrCopiesExactly) {
+  TempDir dir;
   std::string content;
   for (int i = 0; i < 300000; ++i) content += static_cast<char>(i * 7);
-  std::ofstream(from / "temp.scn", std::ios::binary) << content;
-  ASSERT_TRUE(MoveFile(from / "temp.scn", to / "final.scn"));
-  EXPECT_FALSE(fs::exists(from / "temp.scn"));
-  EXPECT_EQ(Read(to / "final.scn"), content);
-  fs::remove_all(from);
-  fs::remove_all(to);
+  dir.Write("a", content);
+  ASSERT_TRUE(MoveFile(dir / "a", dir / "b"));
+  EXPECT_FALSE(std::filesystem::exists(dir / "a"));
+  EXPECT_EQ(ReadFile(dir / "b"), content);
+
+  // /dev/shm is a file system of its own: the move becomes a copy.
+  if (!std::filesystem::is_directory("/dev/shm")) GTEST_SKIP() << "no /dev/shm";
+  const std::filesystem::path shm = "/dev/shm/scanunix_move_test";
+  ASSERT_TRUE(MoveFile(dir / "b", shm));
+  EXPECT_FALSE(std::filesystem::exists(dir / "b"));
+  EXPECT_EQ(ReadFile(shm), content);
+  std::filesystem::remove(shm);
 }
 
 TEST(MoveFile, KeepsTheSourceWhenTheTargetCannotBeWritten) {
-  const fs::path dir = MakeDir("/tmp");
-  std::ofstream(dir / "a") << "keep";
+  TempDir dir;
+  dir.Write("a", "keep");
   EXPECT_FALSE(MoveFile(dir / "a", dir / "missing" / "b"));
-  EXPECT_EQ(Read(dir / "a"), "keep");
-  fs::remove_all(dir);
+  EXPECT_EQ(ReadFile(dir / "a"), "keep");
 }
 
 }  // namespace

@@ -1,24 +1,21 @@
 #include "scan/scan_format.h"
 
 #include <gtest/gtest.h>
-#include <stdlib.h>
 #include <sys/stat.h>
 
-#include <filesystem>
-#include <fstream>
 #include <sstream>
 
+#include "temp_dir.h"
+
 namespace {
-namespace fs = std::filesystem;
+
+using scanunix_test::ReadFile;
+using scanunix_test::TempDir;
 
 TEST(ScanFormat, HeaderMatchesTheReferenceBytes) {
-  std::ifstream in(SCANUNIX_TEST_DATA "/header.xml", std::ios::binary);
-  ASSERT_TRUE(in.is_open());
-  std::stringstream expected;
-  expected << in.rdbuf();
   std::ostringstream out;
   WriteDocumentHeader(out);
-  EXPECT_EQ(out.str(), expected.str());
+  EXPECT_EQ(out.str(), ReadFile(SCANUNIX_TEST_DATA "/header.xml"));
 }
 
 SystemInfo SampleInfo() {
@@ -67,37 +64,22 @@ TEST(ScanFormat, ValuesTheProbesLeaveRawAreEscapedHere) {
   EXPECT_NE(out.str().find(" Virtual=\"Xen?&lt;\">"), std::string::npos);
 }
 
-class ExtraDataFile : public ::testing::Test {
- protected:
-  void SetUp() override {
-    char tmpl[] = "/tmp/extra_test.XXXXXX";
-    dir_ = mkdtemp(tmpl);
-  }
-  void TearDown() override { fs::remove_all(dir_); }
-  std::string CopyOf(const fs::path& p) {
-    std::ostringstream out;
-    CopyExtraDataFile(out, p.string());
-    return out.str();
-  }
-  fs::path dir_;
-};
-
-TEST_F(ExtraDataFile, CopiedByteForByte) {
-  std::ofstream(dir_ / "three", std::ios::binary).write("a\0b", 3);
-  EXPECT_EQ(CopyOf(dir_ / "three"), std::string("a\0b", 3));
-  std::string big(200000, 'q');
-  big += "<Custom/>";
-  std::ofstream(dir_ / "big", std::ios::binary) << big;
-  EXPECT_EQ(CopyOf(dir_ / "big"), big);
+std::string CopyOf(const std::filesystem::path& p) {
+  std::ostringstream out;
+  CopyExtraDataFile(out, p.string());
+  return out.str();
 }
 
-TEST_F(ExtraDataFile, AbsentEmptyOrSpecialGivesNothing) {
-  EXPECT_EQ(CopyOf(dir_ / "absent"), "");
-  std::ofstream(dir_ / "empty");
-  EXPECT_EQ(CopyOf(dir_ / "empty"), "");
-  EXPECT_EQ(CopyOf(dir_), "");
-  ASSERT_EQ(::mkfifo((dir_ / "fifo").c_str(), 0600), 0);
-  EXPECT_EQ(CopyOf(dir_ / "fifo"), "");  // and does not block
+TEST(ExtraDataFile, CopiedByteForByteWhenARegularFile) {
+  TempDir dir;
+  EXPECT_EQ(CopyOf(dir.Write("three", std::string("a\0b", 3))), std::string("a\0b", 3));
+  const std::string big = std::string(200000, 'q') + "<Custom/>";
+  EXPECT_EQ(CopyOf(dir.Write("big", big)), big);
+  EXPECT_EQ(CopyOf(dir / "absent"), "");
+  EXPECT_EQ(CopyOf(dir.Write("empty", "")), "");
+  EXPECT_EQ(CopyOf(dir.path()), "");
+  ASSERT_EQ(::mkfifo((dir / "fifo").c_str(), 0600), 0);
+  EXPECT_EQ(CopyOf(dir / "fifo"), "");  // and does not block
 }
 
 }  // namespace
