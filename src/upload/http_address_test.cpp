@@ -6,74 +6,37 @@
 
 namespace {
 
-struct Parsed {
-  std::string host, path;
-  int port = 80;
+struct AddressCase {
+  std::string address, host, path;
+  int port;
 };
 
-Parsed Parse(const std::string& address) {
-  Parsed p;
-  ParseHttpAddress(address, p.host, p.path, p.port);
-  return p;
+TEST(ParseHttpAddress, SplitsHostPathAndPort) {
+  const std::string longHost(3000, 'h');
+  for (const AddressCase& c : std::vector<AddressCase>{
+           {"http://inv.example.com:81/inv", "inv.example.com", "/inv/", 81},
+           {"inventory", "inventory", "/", 80},
+           {"10.1.2.3:8080", "10.1.2.3", "/", 8080},
+           {"https://secure.example.com/a/b/", "secure.example.com", "/a/b/", 443},
+           {"https://secure.example.com:8443", "secure.example.com", "/", 8443},
+           {"http:\\\\server\\scan\\upload", "server", "/scan/upload/", 80},
+           {"http://server:/x", "server", "/x/", 80},
+           {"http://" + longHost + "/p", longHost, "/p/", 80},  // kept whole
+           {"", "h", "/p/", 1}}) {  // an empty address changes nothing
+    // The run starts from an empty host and path and port 80.
+    std::string host = c.address.empty() ? "h" : "", path = c.address.empty() ? "/p/" : "";
+    int port = c.address.empty() ? 1 : 80;
+    ParseHttpAddress(c.address, host, path, port);
+    EXPECT_EQ(host, c.host) << c.address;
+    EXPECT_EQ(path, c.path) << c.address;
+    EXPECT_EQ(port, c.port) << c.address;
+  }
 }
 
-TEST(ParseHttpAddress, SchemePortAndPath) {
-  const Parsed p = Parse("http://inv.example.com:81/inv");
-  EXPECT_EQ(p.host, "inv.example.com");
-  EXPECT_EQ(p.path, "/inv/");
-  EXPECT_EQ(p.port, 81);
-}
-
-TEST(ParseHttpAddress, BareHostKeepsPort80AndGetsRootPath) {
-  const Parsed p = Parse("inventory");
-  EXPECT_EQ(p.host, "inventory");
-  EXPECT_EQ(p.path, "/");
-  EXPECT_EQ(p.port, 80);
-  EXPECT_EQ(Parse("10.1.2.3:8080").port, 8080);
-  EXPECT_EQ(Parse("10.1.2.3:8080").host, "10.1.2.3");
-}
-
-TEST(ParseHttpAddress, HttpsSwitchesTo443UnlessAPortIsNamed) {
-  const Parsed p = Parse("https://secure.example.com/a/b/");
-  EXPECT_EQ(p.host, "secure.example.com");
-  EXPECT_EQ(p.path, "/a/b/");
-  EXPECT_EQ(p.port, 443);
-  EXPECT_EQ(Parse("https://secure.example.com:8443").port, 8443);
-  EXPECT_EQ(Parse("https://secure.example.com:8443").path, "/");
+TEST(ParseHttpAddress, HttpsAsksForTls) {
   EXPECT_TRUE(AddressWantsTls("https://secure.example.com"));
   EXPECT_TRUE(AddressWantsTls("https:\\\\secure.example.com"));
   EXPECT_FALSE(AddressWantsTls("http://plain.example.com"));
-}
-
-TEST(ParseHttpAddress, BackslashesActAsSlashes) {
-  const Parsed p = Parse("http:\\\\server\\scan\\upload");
-  EXPECT_EQ(p.host, "server");
-  EXPECT_EQ(p.path, "/scan/upload/");
-}
-
-TEST(ParseHttpAddress, EmptyAddressChangesNothing) {
-  Parsed p;
-  p.host = "h";
-  p.path = "/p/";
-  p.port = 1;
-  ParseHttpAddress("", p.host, p.path, p.port);
-  EXPECT_EQ(p.host, "h");
-  EXPECT_EQ(p.path, "/p/");
-  EXPECT_EQ(p.port, 1);
-}
-
-TEST(ParseHttpAddress, PortWithoutDigitsStays) {
-  const Parsed p = Parse("http://server:/x");
-  EXPECT_EQ(p.host, "server");
-  EXPECT_EQ(p.port, 80);
-  EXPECT_EQ(p.path, "/x/");
-}
-
-TEST(ParseHttpAddress, LongAddressIsKeptWhole) {
-  const std::string longHost(3000, 'h');
-  const Parsed p = Parse("http://" + longHost + "/" + std::string(3000, 'p'));
-  EXPECT_EQ(p.host, longHost);
-  EXPECT_EQ(p.path.size(), 3002u);
 }
 
 }  // namespace

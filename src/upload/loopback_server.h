@@ -2,9 +2,7 @@
 // layer's own server side, whose behaviour each test scripts.
 #pragma once
 
-#include <condition_variable>
 #include <functional>
-#include <mutex>
 #include <string>
 #include <thread>
 
@@ -13,42 +11,27 @@
 
 class LoopbackServer {
  public:
-  using Handler = std::function<void(CWizReadWriteSocket& connection, LoopbackServer& self)>;
+  // Serves the one connection; what it returns is what Received() gives.
+  using Handler = std::function<std::string(CWizReadWriteSocket& connection)>;
 
   explicit LoopbackServer(Handler handler);
   ~LoopbackServer();
-  LoopbackServer(const LoopbackServer&) = delete;
-  LoopbackServer& operator=(const LoopbackServer&) = delete;
-
-  int Port() const { return port_; }
-  // Blocks the handler until the server is destroyed.
-  void WaitForStop();
-  // What the handler recorded (see Record); safe to call after Join.
-  std::string Received();
-  void Record(const std::string& bytes);
+  int Port() const { return listener_.LocalPort(); }
   // Waits for the handler to finish.
-  void Join();
+  std::string Received();
 
  private:
-  CWizSyncSocket listener_;
-  int port_ = -1;
-  std::mutex mutex_;
-  std::condition_variable stopped_;
-  bool stop_ = false;
+  CWizSyncSocket listener_{0, INADDR_LOOPBACK};
   std::string received_;
   std::thread thread_;
 };
 
-// Reads one HTTP request: the header up to its blank line and as many body
-// bytes as its Content-Length announces (or up to the close without one).
+// One HTTP request: the header up to its blank line and the body that its
+// Content-Length announces.
 std::string ReadHttpRequest(CTransport& connection);
-std::string ReadHttpRequest(CWizReadWriteSocket& connection);
-
-// Sends `text` whole.
-void SendAll(CWizReadWriteSocket& connection, const std::string& text);
-
-// A server that records the request and answers with `response`.
+// Keeps the connection open and unanswered until the client hangs up.
+void WaitForHangUp(CWizReadWriteSocket& connection);
+// A server that returns the request and answers with `response`.
 LoopbackServer::Handler AnswerWith(std::string response);
-
 // An HTTP 200 answer whose SOAP body carries `result` as UploadFileResult.
 std::string SoapAnswer(const std::string& result);

@@ -1,189 +1,167 @@
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <memory>
 #include <string>
 
+#include "temp_dir.h"
 #include "upload/loopback_server.h"
 #include "upload/tls_session.h"
-#include "upload/tls_test_support.h"
 #include "upload/upload_core.h"
 #include "upload/upload_test_support.h"
 
 namespace {
 
+// A test CA, a certificate it signs for localhost and 127.0.0.1 ("good") and
+// one for another host ("other"), all made by the openssl command.
+bool MakeCertificates(const std::filesystem::path& dir) {
+  const std::string req = "openssl req -x509 -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 "
+                          "-nodes -days 2 ";
+  const std::string leaf = req + "-CA ca.pem -CAkey ca.key -addext basicConstraints=CA:FALSE ";
+  const std::string commands =
+      "cd '" + dir.string() + "' && (" + req + "-keyout ca.key -out ca.pem -subj /CN=ca && " +
+      leaf + "-keyout good.key -out good.pem -subj /CN=localhost "
+             "-addext subjectAltName=DNS:localhost,IP:127.0.0.1 && " +
+      leaf + "-keyout other.key -out other.pem -subj /CN=other.example "
+             "-addext subjectAltName=DNS:other.example) >openssl.log 2>&1";
+  return std::system(commands.c_str()) == 0;
+}
+
 class TlsUpload : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
-    folder_ = new TempFolder;
-    certs_ = new TestCertificates;
-    std::string error;
-    certsMade_ = MakeTestCertificates(folder_->path(), *certs_, error);
-    certError_ = error;
+    certs_ = new scanunix_test::TempDir;
+    certsMade_ = MakeCertificates(certs_->path());
     library_ = TlsLibrary::Load(DefaultTlsLibraryNames()).release();
   }
   static void TearDownTestSuite() {
     delete library_;
     delete certs_;
-    delete folder_;
   }
 
   void SetUp() override {
-    ASSERT_TRUE(certsMade_) << certError_;
+    ASSERT_TRUE(certsMade_) << scanunix_test::ReadFile(*certs_ / "openssl.log");
     ASSERT_NE(library_, nullptr) << "no TLS library on this machine";
-    WriteBytes(file_, "<?xml version=\"1.0\"?><scan/>\r\n");
+    dir_.Write("host.scn", "<?xml version=\"1.0\"?><scan/>\r\n");
     options_.tls = true;
-    options_.caFile = certs_->ca.string();
+    options_.caFile = (*certs_ / "ca.pem").string();
     options_.timeoutSeconds = 10;
+  }
+
+  // A server that completes the handshake with the certificate `name`,
+  // returns the decrypted request (or the failure) and answers OK.
+  static LoopbackServer::Handler TlsServer(const std::string& name) {
+    return [name](CWizReadWriteSocket& c) -> std::string {
+      c.SetTimeout(10);  // a client that gives up must not hold the test
+      std::string reason;
+      auto session = TlsSession::Accept(*library_, c.Handle(), (*certs_ / (name + ".pem")).string(),
+                                        (*certs_ / (name + ".key")).string(), reason);
+      if (!session) return "[" + reason + "]";
+      std::string request = ReadHttpRequest(*session);
+      const std::string answer = SoapAnswer("OK");
+      session->Write(answer.data(), answer.size());
+      return request;
+    };
   }
 
   bool Upload(int port, const std::string& host = "localhost") {
     return UploadScanFile(file_.string(), host, "/inv/", port, "admin", "pw", options_, report_);
   }
 
-  bool LoggedStartingWith(const std::string& prefix) const {
-    for (const std::string& line : report_.logged)
-      if (line.rfind(prefix, 0) == 0) return true;
-    return false;
-  }
+  static inline scanunix_test::TempDir* certs_ = nullptr;
+  static inline bool certsMade_ = false;
+  static inline TlsLibrary* library_ = nullptr;
 
-  static TempFolder* folder_;
-  static TestCertificates* certs_;
-  static bool certsMade_;
-  static std::string certError_;
-  static TlsLibrary* library_;
-
-  TempFolder dir_;
+  scanunix_test::TempDir dir_;
   std::filesystem::path file_ = dir_ / "host.scn";
   UploadOptions options_;
   RecordingReporter report_;
 };
 
-TempFolder* TlsUpload::folder_ = nullptr;
-TestCertificates* TlsUpload::certs_ = nullptr;
-bool TlsUpload::certsMade_ = false;
-std::string TlsUpload::certError_;
-TlsLibrary* TlsUpload::library_ = nullptr;
-
 TEST_F(TlsUpload, TrustedCertificateCarriesTheSameRequestAsPlainHttp) {
-  LoopbackServer tlsServer(
-      TlsAnswerWith(*library_, certs_->goodCert, certs_->goodKey, SoapAnswer("OK")));
+  LoopbackServer tlsServer(TlsServer("good"));
   EXPECT_TRUE(Upload(tlsServer.Port()));
-  tlsServer.Join();
-
-  UploadOptions plainOptions;
+  EXPECT_EQ(report_.printed, "HTTP Connect OK\nHTTP Write OK\nHTTP Uploaded OK\n");
   LoopbackServer plainServer(AnswerWith(SoapAnswer("OK")));
   RecordingReporter plainReport;
   EXPECT_TRUE(UploadScanFile(file_.string(), "localhost", "/inv/", plainServer.Port(), "admin",
-                             "pw", plainOptions, plainReport));
-  plainServer.Join();
-  EXPECT_FALSE(tlsServer.Received().empty());
+                             "pw", UploadOptions{}, plainReport));
+  EXPECT_NE(tlsServer.Received().find("POST"), std::string::npos);
   EXPECT_EQ(tlsServer.Received(), plainServer.Received());
-  EXPECT_EQ(report_.printed, "HTTP Connect OK\nHTTP Write OK\nHTTP Uploaded OK\n");
+  LoopbackServer byAddress(TlsServer("good"));  // checked against the IP entry
+  EXPECT_TRUE(Upload(byAddress.Port(), "127.0.0.1"));
 }
 
-TEST_F(TlsUpload, AddressIsCheckedAgainstTheCertificatesIpEntries) {
-  LoopbackServer server(
-      TlsAnswerWith(*library_, certs_->goodCert, certs_->goodKey, SoapAnswer("OK")));
-  EXPECT_TRUE(Upload(server.Port(), "127.0.0.1"));
-}
-
-TEST_F(TlsUpload, UntrustedCertificateFailsBeforeAnythingIsSent) {
-  LoopbackServer server(
-      TlsAnswerWith(*library_, certs_->selfCert, certs_->selfKey, SoapAnswer("OK")));
-  EXPECT_FALSE(Upload(server.Port()));
-  server.Join();
-  EXPECT_TRUE(LoggedStartingWith("TLS: certificate verify failed")) << ::testing::PrintToString(report_.logged);
-  EXPECT_EQ(server.Received().find("POST"), std::string::npos);
-  EXPECT_EQ(report_.printed, "");
-}
-
-TEST_F(TlsUpload, CertificateOfOurCaIsNotTrustedWithoutCAFile) {
-  options_.caFile.clear();  // the system's trusted certificates only
-  LoopbackServer server(
-      TlsAnswerWith(*library_, certs_->goodCert, certs_->goodKey, SoapAnswer("OK")));
-  EXPECT_FALSE(Upload(server.Port()));
-  EXPECT_TRUE(LoggedStartingWith("TLS: certificate verify failed"));
-}
-
-TEST_F(TlsUpload, CertificateForAnotherHostFails) {
-  LoopbackServer server(
-      TlsAnswerWith(*library_, certs_->otherCert, certs_->otherKey, SoapAnswer("OK")));
-  EXPECT_FALSE(Upload(server.Port()));
-  server.Join();
-  EXPECT_TRUE(LoggedStartingWith("TLS: certificate verify failed (hostname mismatch)"))
-      << ::testing::PrintToString(report_.logged);
-  EXPECT_EQ(server.Received().find("POST"), std::string::npos);
-}
-
-TEST_F(TlsUpload, MissingCAFileFails) {
-  options_.caFile = (dir_ / "absent.pem").string();
-  LoopbackServer server([](CWizReadWriteSocket&, LoopbackServer&) {});
-  EXPECT_FALSE(Upload(server.Port()));
-  EXPECT_TRUE(LoggedStartingWith("TLS: cannot load CAFile"));
+TEST_F(TlsUpload, CertificatesThatDoNotVerifyFailBeforeAnythingIsSent) {
+  struct Case {
+    std::string cert, caFile, logged;
+  };
+  const std::string absent = (dir_ / "absent.pem").string();
+  for (const Case& c : std::vector<Case>{
+           {"good", "", "TLS: certificate verify failed"},  // the system's CAs only
+           {"other", options_.caFile, "TLS: certificate verify failed (hostname mismatch)"},
+           {"good", absent, "TLS: cannot load CAFile"}}) {
+    options_.caFile = c.caFile;
+    report_ = {};
+    LoopbackServer server(TlsServer(c.cert));
+    EXPECT_FALSE(Upload(server.Port()));
+    EXPECT_TRUE(report_.Logged(c.logged)) << ::testing::PrintToString(report_.logged);
+    EXPECT_EQ(server.Received().find("POST"), std::string::npos);
+    EXPECT_EQ(report_.printed, "");
+  }
 }
 
 TEST_F(TlsUpload, ServerStallingInTheHandshakeTimesOut) {
   options_.timeoutSeconds = 1;
-  LoopbackServer server([](CWizReadWriteSocket&, LoopbackServer& self) { self.WaitForStop(); });
+  LoopbackServer server([](CWizReadWriteSocket& c) { WaitForHangUp(c); return ""; });
   EXPECT_FALSE(Upload(server.Port()));
-  EXPECT_TRUE(LoggedStartingWith("TLS: handshake timed out"));
+  EXPECT_TRUE(report_.Logged("TLS: handshake timed out"));
 }
 
 TEST_F(TlsUpload, OnlyAHandshakeReachesThePort) {
   // A plain server: it keeps the first record the client sends, then hangs up.
-  LoopbackServer server([](CWizReadWriteSocket& c, LoopbackServer& self) {
+  LoopbackServer server([](CWizReadWriteSocket& c) {
     c.SetTimeout(10);
     unsigned char header[5];
-    if (c.Read(header, 5) != 5) return;
-    std::string record(reinterpret_cast<char*>(header), 5);
+    if (c.Read(header, 5) != 5) return std::string();
     std::string body(size_t{header[3]} << 8 | header[4], '\0');
     body.resize(static_cast<size_t>(c.Read(body.data(), static_cast<int>(body.size()))));
-    self.Record(record + body);
+    return std::string(reinterpret_cast<char*>(header), 5) + body;
   });
   EXPECT_FALSE(Upload(server.Port()));
-  server.Join();
   const std::string first = server.Received();
   ASSERT_GE(first.size(), 5u);
-  EXPECT_EQ(first[0], '\x16');  // a TLS handshake record
-  EXPECT_EQ(first[1], '\x03');
+  EXPECT_EQ(first.substr(0, 2), "\x16\x03");  // a TLS handshake record
   EXPECT_NE(first.find("localhost"), std::string::npos);  // the server name is sent
   EXPECT_EQ(first.find("POST"), std::string::npos);
-  EXPECT_TRUE(LoggedStartingWith("TLS: handshake failed"));
+  EXPECT_TRUE(report_.Logged("TLS: handshake failed"));
 }
 
 TEST_F(TlsUpload, ServerHangingUpMidRequestFailsWithoutEndingTheProcess) {
-  WriteBytes(file_, std::string(8 << 20, 'r'));
-  LoopbackServer server([](CWizReadWriteSocket& c, LoopbackServer& self) {
+  scanunix_test::WriteFile(file_, std::string(8 << 20, 'r'));
+  LoopbackServer server([](CWizReadWriteSocket& c) -> std::string {
     std::string reason;
-    auto session =
-        TlsSession::Accept(*library_, c.Handle(), certs_->goodCert.string(),
-                           certs_->goodKey.string(), reason);
-    self.Record(session ? "accepted" : reason);
+    auto session = TlsSession::Accept(*library_, c.Handle(), (*certs_ / "good.pem").string(),
+                                      (*certs_ / "good.key").string(), reason);
     char head[64];
-    if (session) session->Read(head, sizeof head);
+    return session && session->Read(head, sizeof head) == sizeof head ? "accepted" : reason;
   });  // then the connection is closed while the client is still sending
   EXPECT_FALSE(Upload(server.Port()));
-  server.Join();
   EXPECT_EQ(server.Received(), "accepted");
 }
 
 TEST_F(TlsUpload, NoUsableLibraryFailsWithAClearLine) {
-  LoopbackServer server([](CWizReadWriteSocket& c, LoopbackServer& self) {
+  LoopbackServer server([](CWizReadWriteSocket& c) {
     char byte;
     c.SetTimeout(5);
-    if (c.Read(&byte, 1) == 1) self.Record("sent");
+    return c.Read(&byte, 1) == 1 ? "sent" : "";
   });
   options_.tlsLibraries = {"libscanunix-no-such-tls.so.0", FAKE_TLS_LIBRARY};
   EXPECT_FALSE(Upload(server.Port()));
   EXPECT_EQ(report_.logged, (std::vector<std::string>{"TLS: no TLS library found"}));
-  server.Join();
   EXPECT_EQ(server.Received(), "");
-}
-
-TEST(TlsLibraryLoading, SkipsLibrariesThatLackFunctions) {
-  EXPECT_EQ(TlsLibrary::Load({FAKE_TLS_LIBRARY}), nullptr);
   auto library = TlsLibrary::Load({FAKE_TLS_LIBRARY, "libssl.so.3", "libssl.so.1.1"});
-  ASSERT_NE(library, nullptr);
+  ASSERT_NE(library, nullptr);  // the one lacking functions is skipped
   EXPECT_NE(library->name(), FAKE_TLS_LIBRARY);
 }
 
