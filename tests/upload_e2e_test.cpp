@@ -2,11 +2,9 @@
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
 #include <netinet/in.h>
-#include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <string>
 #include <thread>
 
@@ -14,88 +12,65 @@
 
 namespace {
 
-// A one-connection HTTP server on 127.0.0.1 that records the request and
-// answers with a fixed text, or never answers when `answer` is empty.
+// A one-connection HTTP server on 127.0.0.1 that keeps the request, answers
+// with `answer` (nothing when empty) and holds on until the agent hangs up.
 class UploadServer {
  public:
-  explicit UploadServer(std::string answer) : answer_(std::move(answer)) {
-    listener_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  explicit UploadServer(std::string answer) {
     sockaddr_in sa{};
     sa.sin_family = AF_INET;
     sa.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     socklen_t len = sizeof sa;
-    if (::bind(listener_, reinterpret_cast<sockaddr*>(&sa), len) != 0 ||
-        ::listen(listener_, 1) != 0 ||
-        ::getsockname(listener_, reinterpret_cast<sockaddr*>(&sa), &len) != 0) {
+    if (::bind(fd_, reinterpret_cast<sockaddr*>(&sa), len) != 0 || ::listen(fd_, 1) != 0 ||
+        ::getsockname(fd_, reinterpret_cast<sockaddr*>(&sa), &len) != 0)
       ADD_FAILURE() << "cannot listen on loopback";
-      return;
-    }
     port_ = ntohs(sa.sin_port);
-    thread_ = std::thread([this] { Serve(); });
+    thread_ = std::thread([this, answer = std::move(answer)] {
+      const int conn = ::accept4(fd_, nullptr, nullptr, SOCK_CLOEXEC);
+      if (conn < 0) return;
+      char buffer[65536];
+      ssize_t n = 0;
+      while (!Complete() && (n = ::recv(conn, buffer, sizeof buffer, 0)) > 0)
+        request_.append(buffer, static_cast<size_t>(n));
+      ::send(conn, answer.data(), answer.size(), MSG_NOSIGNAL);
+      while (::recv(conn, buffer, sizeof buffer, 0) > 0) {
+      }
+      ::close(conn);
+    });
   }
   ~UploadServer() {
-    stop_ = true;
-    if (thread_.joinable()) thread_.join();
-    ::close(listener_);
+    ::shutdown(fd_, SHUT_RDWR);  // ends an accept still waiting
+    Request();
+    ::close(fd_);
   }
   int Port() const { return port_; }
   std::string Request() {
-    stop_ = true;
     if (thread_.joinable()) thread_.join();
     return request_;
   }
 
  private:
-  // Waits for `fd` to be readable, giving up when the test is over.
-  bool WaitReadable(int fd) {
-    while (!stop_) {
-      pollfd pfd{fd, POLLIN, 0};
-      if (::poll(&pfd, 1, 100) > 0) return true;
-    }
-    return false;
-  }
-  void Serve() {
-    if (!WaitReadable(listener_)) return;
-    const int conn = ::accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC);
-    if (conn < 0) return;
-    size_t want = std::string::npos;
-    char buffer[65536];
-    while (request_.size() < want && WaitReadable(conn)) {
-      const ssize_t n = ::recv(conn, buffer, sizeof buffer, 0);
-      if (n <= 0) break;
-      request_.append(buffer, static_cast<size_t>(n));
-      const size_t end = request_.find("\r\n\r\n");
-      const size_t field = request_.find("Content-Length: ");
-      if (end != std::string::npos && field != std::string::npos && field < end)
-        want = end + 4 + std::stoul(request_.substr(field + 16));
-    }
-    if (!answer_.empty()) {
-      ::send(conn, answer_.data(), answer_.size(), MSG_NOSIGNAL);
-    } else {
-      while (!stop_) ::usleep(20000);  // a server that never answers
-    }
-    ::close(conn);
+  bool Complete() const {
+    const size_t end = request_.find("\r\n\r\n"), field = request_.find("Content-Length: ");
+    return end != std::string::npos && field < end &&
+           request_.size() >= end + 4 + std::stoul(request_.substr(field + 16));
   }
 
-  std::string answer_;
-  int listener_ = -1;
+  int fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
   int port_ = 0;
-  std::atomic<bool> stop_{false};
   std::string request_;
   std::thread thread_;
 };
 
-std::string Answer(const std::string& result) {
-  const std::string body = "<soap:Envelope><soap:Body><UploadFileResponse><UploadFileResult>" +
-                           result + "</UploadFileResult></UploadFileResponse></soap:Body>"
-                           "</soap:Envelope>";
-  return "HTTP/1.1 200 OK\r\nContent-Type: text/xml\r\nContent-Length: " +
-         std::to_string(body.size()) + "\r\n\r\n" + body;
-}
-
-std::string UploadSettings(const e2e::TempDir& dir, int port, const std::string& http) {
-  return e2e::QuietSettings(dir.path(), "UploadByHttp=1") + "[HTTP]\nAddress=http://127.0.0.1:" +
-         std::to_string(port) + "/inv\n" + http;
+// Runs the agent with upload settings for `address` plus the [HTTP] keys `http`.
+e2e::AgentResult Upload(const e2e::TempDir& dir, const std::string& address,
+                        const std::string& http) {
+  std::string settings = e2e::QuietSettings(dir.path(), "UploadByHttp=1");
+  settings += "[HTTP]\nAddress=" + address + "\n" + http;
+  e2e::WriteFile(dir / "scan.ini", settings);
+  const e2e::AgentResult r = e2e::RunAgent({(dir / "scan.ini").string()});
+  EXPECT_EQ(r.exitStatus, 0) << r.err;
+  return r;
 }
 
 TEST(UploadE2E, ConfirmedUploadRemovesTheScanFileAndSendsTheDecryptedPassword) {
@@ -104,20 +79,17 @@ TEST(UploadE2E, ConfirmedUploadRemovesTheScanFileAndSendsTheDecryptedPassword) {
   const e2e::AgentResult enc =
       e2e::Run("/bin/sh", {"-c", "printf '%s\\n' 'Pa55 w<rd' | '" + passwd.string() + "'"});
   ASSERT_EQ(enc.exitStatus, 0) << enc.err;
-  const std::string hex = enc.out.substr(0, enc.out.find('\n'));
-  ASSERT_EQ(hex.size(), 32u);
+  ASSERT_EQ(enc.out.size(), 33u) << enc.out;  // 32 digits and the line end
 
   e2e::TempDir dir;
-  UploadServer server(Answer("OK"));
-  e2e::WriteFile(dir / "scan.ini",
-                 UploadSettings(dir, server.Port(),
-                                "Username=inventory\nPassword=" + hex + "\nPasswordIsEncrypted=1\n"));
-  const e2e::AgentResult r = e2e::RunAgent({(dir / "scan.ini").string()});
-  EXPECT_EQ(r.exitStatus, 0);
+  UploadServer server(
+      "HTTP/1.1 200 OK\r\nContent-Length: 39\r\n\r\n<UploadFileResult>OK</UploadFileResult>");
+  const std::string address = "http://127.0.0.1:" + std::to_string(server.Port()) + "/inv";
+  const e2e::AgentResult r = Upload(dir, address, "Username=inventory\nPassword=" +
+                                                      enc.out.substr(0, 32) +
+                                                      "\nPasswordIsEncrypted=1\n");
   EXPECT_NE(r.out.find("HTTP Uploaded OK"), std::string::npos) << r.out;
-  EXPECT_NE(r.out.find("Finished, saved to: "), std::string::npos);
   EXPECT_TRUE(e2e::FindScanFile(dir.path()).empty()) << "the confirmed scan file must be gone";
-
   const std::string request = server.Request();
   EXPECT_EQ(request.rfind("POST /inv/Service.asmx HTTP/1.1\r\nHost: 127.0.0.1\r\n", 0), 0u)
       << request.substr(0, 200);
@@ -128,25 +100,11 @@ TEST(UploadE2E, ConfirmedUploadRemovesTheScanFileAndSendsTheDecryptedPassword) {
   EXPECT_NE(request.find("<SOAPSDK4:f SOAP-ENV:encodingStyle=\"\">PD94bWw"), std::string::npos);
 }
 
-TEST(UploadE2E, RefusedUploadKeepsTheScanFile) {
-  e2e::TempDir dir;
-  UploadServer server(Answer("ERROR: unknown computer"));
-  e2e::WriteFile(dir / "scan.ini", UploadSettings(dir, server.Port(), ""));
-  const e2e::AgentResult r = e2e::RunAgent({(dir / "scan.ini").string()});
-  EXPECT_EQ(r.exitStatus, 0);
-  EXPECT_FALSE(e2e::FindScanFile(dir.path()).empty());
-  EXPECT_EQ(server.Request().find("<SOAP-ENV:Header>"), std::string::npos);
-}
-
 TEST(UploadE2E, SilentServerTimesOutAndKeepsTheScanFile) {
   e2e::TempDir dir;
   UploadServer server("");
-  e2e::WriteFile(dir / "scan.ini", UploadSettings(dir, server.Port(), "Timeout=1\n"));
-  const e2e::AgentResult r = e2e::RunAgent({(dir / "scan.ini").string()});
-  EXPECT_EQ(r.exitStatus, 0);
-  EXPECT_NE(r.out.find("HTTP timeout"), std::string::npos) << r.out;
-  const e2e::fs::path scan = e2e::FindScanFile(dir.path());
-  ASSERT_FALSE(scan.empty());
+  Upload(dir, "http://127.0.0.1:" + std::to_string(server.Port()) + "/inv", "Timeout=1\n");
+  EXPECT_FALSE(e2e::FindScanFile(dir.path()).empty());
   bool logged = false;
   for (const auto& entry : e2e::fs::directory_iterator(dir.path()))
     if (entry.path().extension() == ".log")
@@ -157,33 +115,14 @@ TEST(UploadE2E, SilentServerTimesOutAndKeepsTheScanFile) {
 TEST(UploadE2E, HttpsAddressNeverSendsPlainText) {
   e2e::TempDir dir;
   UploadServer server("");  // a plain server that never answers the handshake
-  e2e::WriteFile(dir / "scan.ini",
-                 e2e::QuietSettings(dir.path(), "UploadByHttp=1") +
-                     "[HTTP]\nAddress=https://127.0.0.1:" + std::to_string(server.Port()) +
-                     "/inv\nUsername=u\nPassword=secret\nTimeout=1\n");
-  const e2e::AgentResult r = e2e::RunAgent({(dir / "scan.ini").string()});
-  EXPECT_EQ(r.exitStatus, 0);
+  const e2e::AgentResult r =
+      Upload(dir, "https://127.0.0.1:" + std::to_string(server.Port()) + "/inv",
+             "Username=u\nPassword=secret\nTimeout=1\n");
   EXPECT_NE(r.out.find("TLS: "), std::string::npos) << r.out;
   EXPECT_FALSE(e2e::FindScanFile(dir.path()).empty());
   const std::string received = server.Request();
-  ASSERT_FALSE(received.empty());
-  EXPECT_EQ(received[0], '\x16');  // a TLS handshake record, not a request
-  EXPECT_EQ(received.find("POST"), std::string::npos);
+  EXPECT_EQ(received.substr(0, 1), "\x16");  // a TLS handshake record, not a request
   EXPECT_EQ(received.find("secret"), std::string::npos);
-}
-
-TEST(UploadE2E, NoServerKeepsTheScanFile) {
-  e2e::TempDir dir;
-  int port;
-  {
-    UploadServer probe("x");
-    port = probe.Port();
-  }
-  e2e::WriteFile(dir / "scan.ini", UploadSettings(dir, port, ""));
-  const e2e::AgentResult r = e2e::RunAgent({(dir / "scan.ini").string()});
-  EXPECT_EQ(r.exitStatus, 0);
-  EXPECT_NE(r.out.find("error connect HTTP"), std::string::npos);
-  EXPECT_FALSE(e2e::FindScanFile(dir.path()).empty());
 }
 
 }  // namespace
