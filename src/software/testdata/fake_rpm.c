@@ -1,6 +1,6 @@
-/* A stand-in for the host's RPM library, built in several variants that
- * export different sets of functions. It holds three packages, logs every
- * call it gets, and flags arguments the real library would not accept. */
+// A stand-in for the host's RPM library, built in variants that export
+// different sets of functions. It holds three packages, logs the calls it
+// gets and marks with "BAD" the arguments the real library would refuse.
 #include <stdint.h>
 #include <stdio.h>
 #include <stdlib.h>
@@ -9,135 +9,97 @@
 #define EXPORT __attribute__((visibility("default")))
 
 static char call_log[65536];
-static int header_refs;
+static int live_headers;
 
-static void note(const char* text) {
+static void note_tag(const char* what, int tag) {
   size_t used = strlen(call_log);
-  snprintf(call_log + used, sizeof call_log - used, "%s ", text);
+  if (tag) snprintf(call_log + used, sizeof call_log - used, "%s:%d ", what, tag);
+  else snprintf(call_log + used, sizeof call_log - used, "%s ", what);
 }
-
-static void note_tag(const char* what, int32_t tag) {
-  char text[64];
-  snprintf(text, sizeof text, "%s:%d", what, (int)tag);
-  note(text);
-}
+static void note(const char* what) { note_tag(what, 0); }
 
 EXPORT const char* fake_rpm_log(void) { return call_log; }
-EXPORT int fake_rpm_header_refs(void) { return header_refs; }
-EXPORT void fake_rpm_reset(void) {
-  call_log[0] = '\0';
-  header_refs = 0;
-}
+EXPORT int fake_rpm_live_headers(void) { return live_headers; }
 
+// Text tags in the order of package.text; 1008 is the install time.
+static const int32_t text_tags[7] = {1000, 1001, 1011, 1015, 1016, 1020, 1044};
 struct package {
-  const char* name;
-  const char* version;
-  const char* vendor;
-  const char* source_rpm;
-  const char* url;
-  const char* group;
-  const char* packager;
+  const char* text[7];
   int has_install_time;
   int32_t install_time;
 };
-
+static const struct package packages[] = {
+    {{"alpha", "1.0", "Acme & Sons <dev>", "Pat", "System/Base", "http://example.com/?a=\"1\"",
+      "alpha-1.0-1.src.rpm"}, 1, 1700000000},
+    {{"beta", "2.5"}, 0, 0},
+    {{"gamma", "0.1", "Vendor", NULL, "Apps/Text"}, 1, 0},
+};
 #ifdef FAKE_EMPTY
-static const struct package packages[1];
 enum { package_count = 0 };
 #else
-static const struct package packages[] = {
-    {"alpha", "1.0", "Acme & Sons <dev>", "alpha-1.0-1.src.rpm", "http://example.com/?a=\"1\"",
-     "System/Base", "Pat", 1, 1700000000},
-    {"beta", "2.5", NULL, NULL, NULL, NULL, NULL, 0, 0},
-    {"gamma", "0.1", "Vendor", NULL, NULL, "Apps/Text", NULL, 1, 0},
-};
 enum { package_count = 3 };
 #endif
 
-struct header {
-  int index;
-  int refs;
-};
-static struct header headers[3];
-
-struct iterator {
-  int next;
-};
+static const char* text_of(const struct package* p, int32_t tag) {
+  for (int i = 0; i < 7; ++i)
+    if (text_tags[i] == tag) return p->text[i];
+  return NULL;
+}
 
 struct tag_data {
   const char* text;
   uint64_t number;
 };
 
-static const char* text_of(const struct package* p, int32_t tag) {
-  switch (tag) {
-    case 1000: return p->name;
-    case 1001: return p->version;
-    case 1011: return p->vendor;
-    case 1015: return p->packager;
-    case 1016: return p->group;
-    case 1020: return p->url;
-    case 1044: return p->source_rpm;
-  }
-  return NULL;
-}
-
+// Every scan starts here, so the log starts afresh.
 EXPORT int rpmReadConfigFiles(const char* file, const char* target) {
+  call_log[0] = '\0';
+  live_headers = 0;
   note(file || target ? "BAD:config" : "config");
   return 0;
 }
 
+// The one iterator; a header is a pointer to its package.
+static int next_package;
 static void* new_iterator(int32_t tag, const void* key, size_t key_length) {
   if (tag != 0 || key || key_length != 0) note("BAD:iterator-args");
-  return calloc(1, sizeof(struct iterator));
+  next_package = 0;
+  return &next_package;
 }
-
-#if defined(FAKE_TS) || defined(FAKE_DB)
 EXPORT void* rpmdbNextIterator(void* it) {
-  struct iterator* iter = it;
-  if (!iter) return NULL;
-  note("next");
-  if (iter->next < 0 || iter->next >= package_count) return NULL;
-  headers[iter->next].index = iter->next;
-  return &headers[iter->next++];
+  note(it == &next_package ? "next" : "BAD:next");
+  if (next_package < 0 || next_package >= package_count) return NULL;
+  return (void*)&packages[next_package++];
 }
-
 EXPORT void* rpmdbFreeIterator(void* it) {
-  note("freeIter");
-  free(it);
+  note(it == &next_package ? "freeIter" : "BAD:freeIter");
   return NULL;
 }
-#endif
 
 #ifdef FAKE_TS
-static int sets;
+static int transaction_set;
 EXPORT void* rpmtsCreate(void) {
   note("tsCreate");
-  ++sets;
-  return &sets;
+  return &transaction_set;
 }
 EXPORT void* rpmtsInitIterator(void* ts, int32_t tag, const void* key, size_t key_length) {
-  note(ts == &sets ? "tsInit" : "BAD:tsInit");
+  note(ts == &transaction_set ? "tsInit" : "BAD:tsInit");
   return new_iterator(tag, key, key_length);
 }
 EXPORT void* rpmtsFree(void* ts) {
-  note(ts == &sets ? "tsFree" : "BAD:tsFree");
-  --sets;
+  note(ts == &transaction_set ? "tsFree" : "BAD:tsFree");
   return NULL;
 }
 EXPORT void* headerLink(void* h) {
   note("link");
-  ++header_refs;
-  ++((struct header*)h)->refs;
+  ++live_headers;
   return h;
 }
 EXPORT void* headerFree(void* h) {
-  note("free");
-  --header_refs;
-  --((struct header*)h)->refs;
+  note(h ? "free" : "BAD:free");
+  --live_headers;
   return NULL;
 }
-
 EXPORT void* rpmtdNew(void) {
   note("tdNew");
   return calloc(1, sizeof(struct tag_data));
@@ -147,22 +109,18 @@ EXPORT void* rpmtdFree(void* td) {
   free(td);
   return NULL;
 }
-EXPORT void rpmtdReset(void* td) {
-  memset(td, 0, sizeof(struct tag_data));
-}
+EXPORT void rpmtdReset(void* td) { memset(td, 0, sizeof(struct tag_data)); }
 #endif
 
 #ifdef FAKE_HEADERGET
 EXPORT int headerGet(void* h, int32_t tag, void* td, uint32_t flags) {
-  const struct package* p = &packages[((struct header*)h)->index];
+  const struct package* p = h;
   struct tag_data* data = td;
   note_tag("get", tag);
-  if (flags != 2) note("BAD:get-flags");
-  if (data->text || data->number) note("BAD:get-not-reset");
+  if (flags != 2 || data->text || data->number) note("BAD:get");
   if (tag == 1008) {
-    if (!p->has_install_time) return 0;
-    data->number = (uint64_t)(uint32_t)p->install_time;
-    return 1;
+    data->number = (uint32_t)p->install_time;
+    return p->has_install_time;
   }
   data->text = text_of(p, tag);
   return data->text != NULL;
@@ -172,32 +130,22 @@ EXPORT uint64_t rpmtdGetNumber(void* td) { return ((struct tag_data*)td)->number
 #endif
 
 #ifdef FAKE_GETENTRY
-/* The group comes back as an array of strings, as some versions hand out. */
+// The group comes back as an array of strings, as some versions hand out.
 static const char* group_array[2];
-
 EXPORT int headerGetEntry(void* h, int32_t tag, int32_t* type, const void** value, int32_t* count) {
-  const struct package* p = &packages[((struct header*)h)->index];
-  note_tag("getEntry", tag);
-  if (tag == 1008) {
-    if (!p->has_install_time) return 0;
-    *type = 4;
-    *value = &p->install_time;
-    *count = 1;
-    return 1;
-  }
+  const struct package* p = h;
   const char* text = text_of(p, tag);
-  if (!text) return 0;
+  note_tag("getEntry", tag);
+  if (tag == 1008 ? !p->has_install_time : !text) return 0;
+  *type = tag == 1008 ? 4 : tag == 1016 ? 8 : 6;
+  *value = tag == 1008 ? (const void*)&p->install_time : text;
+  *count = 1;
   if (tag == 1016) {
     group_array[0] = text;
     group_array[1] = "other";
-    *type = 8;
     *value = group_array;
     *count = 2;
-    return 1;
   }
-  *type = 6;
-  *value = text;
-  *count = 1;
   return 1;
 }
 EXPORT void* headerFreeTag(void* h, const void* value, int32_t type) {
@@ -211,8 +159,7 @@ EXPORT void* headerFreeTag(void* h, const void* value, int32_t type) {
 #ifdef FAKE_DB
 static int database;
 EXPORT int rpmdbOpen(const char* root, void** db, int mode, int permissions) {
-  if (!root || root[0] != '\0' || mode != 0 || permissions != 0644) note("BAD:dbOpen");
-  note("dbOpen");
+  note(root && !root[0] && mode == 0 && permissions == 0644 ? "dbOpen" : "BAD:dbOpen");
 #ifdef FAKE_DBOPEN_FAILS
   return 1;
 #endif
