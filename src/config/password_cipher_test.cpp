@@ -64,8 +64,8 @@ TEST(PasswordHex, RoundTripsEveryLengthFrom1To255InEitherCase) {
     ASSERT_EQ(hex.size(), CBlowFish::GetOutputLength(n) * 2);
     ASSERT_EQ(hex.find_first_not_of("0123456789ABCDEF"), std::string::npos);
     ASSERT_EQ(BlowFish_DecodeFromHexString(hex), password) << n;
-    std::string lower = hex;
-    for (char& c : lower) c = static_cast<char>(std::tolower(c));
+    std::string lower;
+    for (char c : hex) lower += static_cast<char>(std::tolower(c));
     ASSERT_EQ(BlowFish_DecodeFromHexString(lower), password) << n;
   }
 }
@@ -80,11 +80,9 @@ TEST(PasswordHex, BrokenTextDecodesWithoutReadingUndefinedBytes) {
     EXPECT_LE(first.size(), (text.size() + 1) / 2) << text;
   }
   // A pair that does not start with a digit stands for a zero byte.
-  std::string spoiled = BlowFish_EncodeToHexString("abcdefgh");
-  std::string zeroed = spoiled;
-  spoiled.replace(4, 2, "xy");
-  zeroed.replace(4, 2, "00");
-  EXPECT_EQ(BlowFish_DecodeFromHexString(spoiled), BlowFish_DecodeFromHexString(zeroed));
+  std::string spoiled = BlowFish_EncodeToHexString("abcdefgh"), zeroed = spoiled;
+  EXPECT_EQ(BlowFish_DecodeFromHexString(spoiled.replace(4, 2, "xy")),
+            BlowFish_DecodeFromHexString(zeroed.replace(4, 2, "00")));
 }
 
 CIniFile LoadText(const std::string& text) {
@@ -101,10 +99,7 @@ TEST(PasswordStep, OnlyAnEncryptedPasswordIsDecryptedWhenLoading) {
   EXPECT_EQ(LoadText("[HTTP]\nPassword=ABCDEF\n").m_szHttpPassword, "ABCDEF");
   EXPECT_EQ(LoadText("[HTTP]\nPassword=\nPasswordIsEncrypted=1\n").m_szHttpPassword, "");
   EXPECT_EQ(LoadText("[HTTP]\nPasswordIsEncrypted=1\n").m_szHttpPassword, "");
-}
-
-TEST(HttpSettings, TimeoutAndCAFile) {
-  EXPECT_EQ(LoadText("[HTTP]\n").m_nHttpTimeout, 300);
+  // The other upload keys beside it.
   EXPECT_EQ(LoadText("[HTTP]\nTimeout=-5\n").m_nHttpTimeout, 300);
   EXPECT_EQ(LoadText("[HTTP]\nTimeout=0\n").m_nHttpTimeout, 0);
   EXPECT_EQ(LoadText("[HTTP]\nCAFile=/etc/inv/ca.pem\n").m_szHttpCAFile, "/etc/inv/ca.pem");

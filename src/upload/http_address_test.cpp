@@ -9,16 +9,17 @@ namespace {
 struct AddressCase {
   std::string address, host, path;
   int port;
+  bool tls = false;
 };
 
-TEST(ParseHttpAddress, SplitsHostPathAndPort) {
+TEST(ParseHttpAddress, SplitsHostPathAndPortAndSeesHttps) {
   const std::string longHost(3000, 'h');
   for (const AddressCase& c : std::vector<AddressCase>{
            {"http://inv.example.com:81/inv", "inv.example.com", "/inv/", 81},
            {"inventory", "inventory", "/", 80},
            {"10.1.2.3:8080", "10.1.2.3", "/", 8080},
-           {"https://secure.example.com/a/b/", "secure.example.com", "/a/b/", 443},
-           {"https://secure.example.com:8443", "secure.example.com", "/", 8443},
+           {"https://secure.example.com/a/b/", "secure.example.com", "/a/b/", 443, true},
+           {"https:\\\\secure.example.com:8443", "secure.example.com", "/", 8443, true},
            {"http:\\\\server\\scan\\upload", "server", "/scan/upload/", 80},
            {"http://server:/x", "server", "/x/", 80},
            {"http://" + longHost + "/p", longHost, "/p/", 80},  // kept whole
@@ -30,13 +31,8 @@ TEST(ParseHttpAddress, SplitsHostPathAndPort) {
     EXPECT_EQ(host, c.host) << c.address;
     EXPECT_EQ(path, c.path) << c.address;
     EXPECT_EQ(port, c.port) << c.address;
+    EXPECT_EQ(AddressWantsTls(c.address), c.tls) << c.address;
   }
-}
-
-TEST(ParseHttpAddress, HttpsAsksForTls) {
-  EXPECT_TRUE(AddressWantsTls("https://secure.example.com"));
-  EXPECT_TRUE(AddressWantsTls("https:\\\\secure.example.com"));
-  EXPECT_FALSE(AddressWantsTls("http://plain.example.com"));
 }
 
 }  // namespace

@@ -33,29 +33,29 @@ std::string ReadHttpRequest(CTransport& connection) {
   return text + body;
 }
 
-void WaitForHangUp(CWizReadWriteSocket& connection) {
+std::string ReadUntilHangUp(CWizReadWriteSocket& connection) {
+  std::string text;
   char c;
-  while (connection.Read(&c, 1) == 1) {
-  }
+  while (connection.Read(&c, 1) == 1) text += c;
+  return text;
+}
+
+std::string Answer(CTransport& connection, const std::string& response) {
+  std::string request = ReadHttpRequest(connection);
+  connection.Write(response.data(), response.size());
+  return request;
 }
 
 LoopbackServer::Handler AnswerWith(std::string response) {
   return [response = std::move(response)](CWizReadWriteSocket& connection) {
     SocketTransport transport(connection);
-    std::string request = ReadHttpRequest(transport);
-    transport.Write(response.data(), response.size());
-    return request;
+    return Answer(transport, response);
   };
 }
 
 std::string SoapAnswer(const std::string& result) {
-  std::string body =
-      "<?xml version=\"1.0\" encoding=\"utf-8\"?><soap:Envelope "
-      "xmlns:soap=\"http://schemas.xmlsoap.org/soap/envelope/\"><soap:Body>"
-      "<UploadFileResponse xmlns=\"http://tempuri.org/\"><UploadFileResult>";
+  std::string body = "<soap:Envelope><soap:Body><UploadFileResponse><UploadFileResult>";
   body += result;
   body += "</UploadFileResult></UploadFileResponse></soap:Body></soap:Envelope>";
-  std::string answer = "HTTP/1.1 200 OK\r\nContent-Type: text/xml; charset=utf-8\r\nContent-Length: ";
-  answer += std::to_string(body.size());
-  return answer + "\r\n\r\n" + body;
+  return "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body;
 }

@@ -29,9 +29,12 @@ class LoopbackServer {
 // One HTTP request: the header up to its blank line and the body that its
 // Content-Length announces.
 std::string ReadHttpRequest(CTransport& connection);
-// Keeps the connection open and unanswered until the client hangs up.
-void WaitForHangUp(CWizReadWriteSocket& connection);
-// A server that returns the request and answers with `response`.
+// Keeps the connection open and unanswered until the client hangs up;
+// gives what arrived.
+std::string ReadUntilHangUp(CWizReadWriteSocket& connection);
+// Reads one request, answers with `response` and gives the request.
+std::string Answer(CTransport& connection, const std::string& response);
+// A plain server that does Answer.
 LoopbackServer::Handler AnswerWith(std::string response);
 // An HTTP 200 answer whose SOAP body carries `result` as UploadFileResult.
 std::string SoapAnswer(const std::string& result);

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -12,65 +13,61 @@
 
 namespace {
 
-// A test CA, a certificate it signs for localhost and 127.0.0.1 ("good") and
-// one for another host ("other"), all made by the openssl command.
-bool MakeCertificates(const std::filesystem::path& dir) {
-  const std::string req = "openssl req -x509 -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 "
-                          "-nodes -days 2 ";
-  const std::string leaf = req + "-CA ca.pem -CAkey ca.key -addext basicConstraints=CA:FALSE ";
-  const std::string commands =
-      "cd '" + dir.string() + "' && (" + req + "-keyout ca.key -out ca.pem -subj /CN=ca && " +
-      leaf + "-keyout good.key -out good.pem -subj /CN=localhost "
-             "-addext subjectAltName=DNS:localhost,IP:127.0.0.1 && " +
-      leaf + "-keyout other.key -out other.pem -subj /CN=other.example "
-             "-addext subjectAltName=DNS:other.example) >openssl.log 2>&1";
-  return std::system(commands.c_str()) == 0;
+// A folder with a test CA, a certificate it signs for localhost and
+// 127.0.0.1 ("good") and one for another host ("other"), made once by the
+// openssl command; null when that failed.
+const scanunix_test::TempDir* Certificates() {
+  static scanunix_test::TempDir dir;
+  static const bool made = [] {
+    const std::string req = "openssl req -x509 -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 "
+                            "-nodes -days 2 ";
+    const std::string leaf = req + "-CA ca.pem -CAkey ca.key -addext basicConstraints=CA:FALSE ";
+    std::string commands = "cd '" + dir.path().string() + "' && (" + req;
+    commands += "-keyout ca.key -out ca.pem -subj /CN=ca && " + leaf +
+                "-keyout good.key -out good.pem -subj /CN=localhost "
+                "-addext subjectAltName=DNS:localhost,IP:127.0.0.1"
+                " && " + leaf + "-keyout other.key -out other.pem -subj /CN=other.example "
+                "-addext subjectAltName=DNS:other.example) >/dev/null 2>&1";
+    return std::system(commands.c_str()) == 0;
+  }();
+  return made ? &dir : nullptr;
+}
+
+const TlsLibrary* Library() {
+  static const std::unique_ptr<TlsLibrary> library = TlsLibrary::Load(DefaultTlsLibraryNames());
+  return library.get();
+}
+
+// A server that completes the handshake with the certificate `name` and then
+// serves (by default: answers OK); gives the reason when the handshake fails.
+LoopbackServer::Handler TlsServer(
+    const std::string& name, std::function<std::string(CTransport&)> serve = [](CTransport& t) {
+      return Answer(t, SoapAnswer("OK"));
+    }) {
+  return [name, serve](CWizReadWriteSocket& c) {
+    c.SetTimeout(10);  // a client that gives up must not hold the test
+    std::string reason;
+    auto session = TlsSession::Accept(*Library(), c.Handle(), (*Certificates() / (name + ".pem")),
+                                      (*Certificates() / (name + ".key")), reason);
+    return session ? serve(*session) : "[" + reason + "]";
+  };
 }
 
 class TlsUpload : public ::testing::Test {
  protected:
-  static void SetUpTestSuite() {
-    certs_ = new scanunix_test::TempDir;
-    certsMade_ = MakeCertificates(certs_->path());
-    library_ = TlsLibrary::Load(DefaultTlsLibraryNames()).release();
-  }
-  static void TearDownTestSuite() {
-    delete library_;
-    delete certs_;
-  }
-
   void SetUp() override {
-    ASSERT_TRUE(certsMade_) << scanunix_test::ReadFile(*certs_ / "openssl.log");
-    ASSERT_NE(library_, nullptr) << "no TLS library on this machine";
+    ASSERT_TRUE(Certificates()) << "openssl could not make the test certificates";
+    ASSERT_TRUE(Library()) << "no TLS library on this machine";
     dir_.Write("host.scn", "<?xml version=\"1.0\"?><scan/>\r\n");
     options_.tls = true;
-    options_.caFile = (*certs_ / "ca.pem").string();
+    options_.caFile = *Certificates() / "ca.pem";
     options_.timeoutSeconds = 10;
   }
 
-  // A server that completes the handshake with the certificate `name`,
-  // returns the decrypted request (or the failure) and answers OK.
-  static LoopbackServer::Handler TlsServer(const std::string& name) {
-    return [name](CWizReadWriteSocket& c) -> std::string {
-      c.SetTimeout(10);  // a client that gives up must not hold the test
-      std::string reason;
-      auto session = TlsSession::Accept(*library_, c.Handle(), (*certs_ / (name + ".pem")).string(),
-                                        (*certs_ / (name + ".key")).string(), reason);
-      if (!session) return "[" + reason + "]";
-      std::string request = ReadHttpRequest(*session);
-      const std::string answer = SoapAnswer("OK");
-      session->Write(answer.data(), answer.size());
-      return request;
-    };
-  }
-
   bool Upload(int port, const std::string& host = "localhost") {
+    report_ = {};
     return UploadScanFile(file_.string(), host, "/inv/", port, "admin", "pw", options_, report_);
   }
-
-  static inline scanunix_test::TempDir* certs_ = nullptr;
-  static inline bool certsMade_ = false;
-  static inline TlsLibrary* library_ = nullptr;
 
   scanunix_test::TempDir dir_;
   std::filesystem::path file_ = dir_ / "host.scn";
@@ -102,7 +99,6 @@ TEST_F(TlsUpload, CertificatesThatDoNotVerifyFailBeforeAnythingIsSent) {
            {"other", options_.caFile, "TLS: certificate verify failed (hostname mismatch)"},
            {"good", absent, "TLS: cannot load CAFile"}}) {
     options_.caFile = c.caFile;
-    report_ = {};
     LoopbackServer server(TlsServer(c.cert));
     EXPECT_FALSE(Upload(server.Port()));
     EXPECT_TRUE(report_.Logged(c.logged)) << ::testing::PrintToString(report_.logged);
@@ -111,51 +107,29 @@ TEST_F(TlsUpload, CertificatesThatDoNotVerifyFailBeforeAnythingIsSent) {
   }
 }
 
-TEST_F(TlsUpload, ServerStallingInTheHandshakeTimesOut) {
+TEST_F(TlsUpload, ServerStallingInTheHandshakeTimesOutAndGetsNoPlainText) {
   options_.timeoutSeconds = 1;
-  LoopbackServer server([](CWizReadWriteSocket& c) { WaitForHangUp(c); return ""; });
+  LoopbackServer server(ReadUntilHangUp);
   EXPECT_FALSE(Upload(server.Port()));
   EXPECT_TRUE(report_.Logged("TLS: handshake timed out"));
-}
-
-TEST_F(TlsUpload, OnlyAHandshakeReachesThePort) {
-  // A plain server: it keeps the first record the client sends, then hangs up.
-  LoopbackServer server([](CWizReadWriteSocket& c) {
-    c.SetTimeout(10);
-    unsigned char header[5];
-    if (c.Read(header, 5) != 5) return std::string();
-    std::string body(size_t{header[3]} << 8 | header[4], '\0');
-    body.resize(static_cast<size_t>(c.Read(body.data(), static_cast<int>(body.size()))));
-    return std::string(reinterpret_cast<char*>(header), 5) + body;
-  });
-  EXPECT_FALSE(Upload(server.Port()));
-  const std::string first = server.Received();
-  ASSERT_GE(first.size(), 5u);
-  EXPECT_EQ(first.substr(0, 2), "\x16\x03");  // a TLS handshake record
-  EXPECT_NE(first.find("localhost"), std::string::npos);  // the server name is sent
-  EXPECT_EQ(first.find("POST"), std::string::npos);
-  EXPECT_TRUE(report_.Logged("TLS: handshake failed"));
+  const std::string received = server.Received();
+  EXPECT_EQ(received.substr(0, 2), "\x16\x03");  // a TLS handshake record
+  EXPECT_NE(received.find("localhost"), std::string::npos);  // the server name is sent
+  EXPECT_EQ(received.find("POST"), std::string::npos);
 }
 
 TEST_F(TlsUpload, ServerHangingUpMidRequestFailsWithoutEndingTheProcess) {
   scanunix_test::WriteFile(file_, std::string(8 << 20, 'r'));
-  LoopbackServer server([](CWizReadWriteSocket& c) -> std::string {
-    std::string reason;
-    auto session = TlsSession::Accept(*library_, c.Handle(), (*certs_ / "good.pem").string(),
-                                      (*certs_ / "good.key").string(), reason);
+  LoopbackServer server(TlsServer("good", [](CTransport& t) {
     char head[64];
-    return session && session->Read(head, sizeof head) == sizeof head ? "accepted" : reason;
-  });  // then the connection is closed while the client is still sending
+    return std::string(t.Read(head, sizeof head) == sizeof head ? "accepted" : "");
+  }));  // then the connection is closed while the client is still sending
   EXPECT_FALSE(Upload(server.Port()));
   EXPECT_EQ(server.Received(), "accepted");
 }
 
 TEST_F(TlsUpload, NoUsableLibraryFailsWithAClearLine) {
-  LoopbackServer server([](CWizReadWriteSocket& c) {
-    char byte;
-    c.SetTimeout(5);
-    return c.Read(&byte, 1) == 1 ? "sent" : "";
-  });
+  LoopbackServer server(ReadUntilHangUp);
   options_.tlsLibraries = {"libscanunix-no-such-tls.so.0", FAKE_TLS_LIBRARY};
   EXPECT_FALSE(Upload(server.Port()));
   EXPECT_EQ(report_.logged, (std::vector<std::string>{"TLS: no TLS library found"}));
