@@ -53,9 +53,8 @@ Scan RunScan(const std::map<std::string, std::string>& env, const std::string& s
   out.Write("s.ini", "[Settings]\nFiles=0\nMsi=1\nShortcuts=" + shortcuts +
                          "\nOutputFolder=" + out.path().string() + "\n");
   Scan scan{RunAgent({(out / "s.ini").string()}, env), {}};
-  const fs::path file = FindScanFile(out.path());
-  EXPECT_FALSE(file.empty()) << scan.result.out << scan.result.err;
-  if (!file.empty()) scan.doc = ReadFile(file);
+  scan.doc = ReadFile(FindScanFile(out.path()));
+  EXPECT_FALSE(scan.doc.empty()) << scan.result.out << scan.result.err;
   EXPECT_EQ(ReadFile(out / "victim"), "keep me\n");
   EXPECT_FALSE(fs::exists(fs::symlink_status(kListFile)));
   // The element follows the (empty) file lists.
@@ -63,10 +62,7 @@ Scan RunScan(const std::map<std::string, std::string>& env, const std::string& s
   return scan;
 }
 
-struct Tool {
-  std::string output;
-  int status;
-};
+using Tool = std::pair<std::string, int>;  // output, exit status
 
 TEST(SoftwareE2E, PackageCommandsInTurn) {
   const std::string query =
@@ -83,12 +79,16 @@ TEST(SoftwareE2E, PackageCommandsInTurn) {
        "bash|5.2-15|http://bash|shells|Matthias &lt;m@x.org&gt;|\na&amp;b|1&quot;2||||\n"
        "lonely|||||\nx|1|h|||more|s|m|\n"},
       {{"", 0}, {}, {}, query, ""},  // an empty list is still an answer
-      // dpkg -l read by the columns of its header line; no Description column.
+      // dpkg -l read by the columns of its header line, with or without Description.
       {{"half|||written\n", 1},
        {"Desired=Unknown/Install/Remove/Purge/Hold\n||/ Name      Version     Architecture\n"
         "+++-=========-===========-============\nii  zlib1g    1:1.2.13    amd64        z\n"
         "rc  gone&co   0.1         all\nii  x\n", 0}, {}, query + dpkg,
        "zlib1g|1:1.2.13|||SYS|\ngone&amp;co|0.1|||SYS|\nx||||SYS|\n"},
+      {{"", 1}, {"||/ Name  Version Architecture Description\n+++-=====-=======-============-====\n"
+                 "ii  add   3.1     all          adds <users>\n\n", 0}, {}, query + dpkg,
+       "add|3.1|adds &lt;users&gt;||SYS|\n||||SYS|\n"},
+      {{"", 1}, {"ii  add 3.1 all no header, no packages\n", 0}, {}, query + dpkg, ""},
       {{"", 1}, {"", 1}, {"kernel|||6.1|||System/Kernel|||Fedora <f>|||https://k\n", 0},
        query + dpkg + rpm, "kernel|6.1|https://k|System/Kernel|Fedora &lt;f&gt;|\n"},
       {{"", 1}, {"", 1}, {"", 127}, query + dpkg + rpm, ""},
@@ -99,9 +99,8 @@ TEST(SoftwareE2E, PackageCommandsInTurn) {
     for (const auto& [name, tool] : {std::pair{"dpkg-query", c.query}, {"dpkg", c.dpkg}, {"rpm", c.rpm}}) {
       std::string script = "#!/bin/sh\necho \"";
       script.append(name).append(" $*\" >>'").append((bin / "calls").string());
-      script.append("'\nprintf '%s' '").append(tool.output).append("'\nexit ");
-      fs::permissions(bin.Write(name, script + std::to_string(tool.status) + "\n"),
-                      fs::perms::owner_all);
+      script.append("'\nprintf '%s' '").append(tool.first).append("'\nexit ");
+      fs::permissions(bin.Write(name, script + std::to_string(tool.second)), fs::perms::owner_all);
     }
     fs::remove(bin / "calls");
     const Scan scan = RunScan({{"PATH", bin.path().string() + ":/usr/bin:/bin"}});

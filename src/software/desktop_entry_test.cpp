@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <sstream>
-
 namespace {
 
 using namespace std::string_literals;
@@ -31,14 +29,6 @@ TEST(DesktopEntry, FirstKeysAfterTheGroupHeaderUpToTheLineFeed) {
     const std::optional<Shortcut> s = ParseDesktopEntry(content);
     EXPECT_EQ(s ? s->name + "|" + s->program + "|" + s->categories : "none", expected) << content;
   }
-}
-
-TEST(DesktopEntry, WrittenEscaped) {
-  std::ostringstream out;
-  WriteShortcut(out, {"Tom & \"Jerry\"", "<run>", "A;B'"});
-  EXPECT_EQ(out.str(),
-            "\t\t<Shortcut Name=\"Tom &amp; &quot;Jerry&quot;\" Filename=\"&lt;run&gt;\" "
-            "Path=\"\" Categories=\"A;B'\" />\r\n");
 }
 
 }  // namespace

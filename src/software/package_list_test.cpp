@@ -4,32 +4,10 @@
 
 #include <filesystem>
 #include <sstream>
-#include <vector>
 
 #include "temp_dir.h"
 
 namespace {
-
-// The rows made of `lines`, one "name|version|description|publisher" each.
-std::string Columns(const std::vector<std::string_view>& lines) {
-  ColumnListParser parser("sys");
-  std::string rows;
-  for (std::string_view line : lines)
-    if (const std::optional<PackageRecord> r = parser.Feed(line))
-      rows.append(r->productName).append("|").append(r->versionString).append("|")
-          .append(r->helpLink).append("|").append(r->publisher).append("\n");
-  return rows;
-}
-
-TEST(ColumnList, ColumnsComeFromTheHeaderLine) {
-  EXPECT_EQ(Columns({"Desired=Unknown/Install/Remove/Purge/Hold",
-                     "||/ Name      Version   Architecture Description",
-                     "+++-=========-=========-============-==================",
-                     "ii  adduser   3.134     all          add & remove users",
-                     "ii  ab", ""}),
-            "adduser|3.134|add & remove users|sys\nab|||sys\n|||sys\n");
-  EXPECT_EQ(Columns({"ii  adduser   3.134     all          add users"}), "");
-}
 
 TEST(ListFile, WholeLinesOfAnyLengthFromARegularFile) {
   scanunix_test::TempDir dir;

@@ -46,13 +46,13 @@ TEST(ShortcutScan, ElementAroundTheEntries) {
   scanunix_test::TempDir dir;
   std::ostringstream out, progress;
   WriteShortcuts((dir / "absent").string(), out, 0, progress);
-  dir.Write("crlf.desktop", "[Desktop Entry]\r\nName=Term & Co\r\nExec=term\r\n");
+  dir.Write("crlf.desktop", "[Desktop Entry]\r\nName=Term & Co\r\nExec=<t>\r\nCategories=\"A\"\n");
   WriteShortcuts(dir.path().string(), out, 1, progress);
   EXPECT_EQ(progress.str(), "\n");  // ends the progress display, when there is one
   EXPECT_EQ(out.str(),
             "\t<Shortcuts>\r\n\t</Shortcuts>\r\n\t<Shortcuts>\r\n"
-            "\t\t<Shortcut Name=\"Term &amp; Co\r\" Filename=\"term\r\" Path=\"\" "
-            "Categories=\"\" />\r\n"
+            "\t\t<Shortcut Name=\"Term &amp; Co\r\" Filename=\"&lt;t&gt;\r\" Path=\"\" "
+            "Categories=\"&quot;A&quot;\" />\r\n"
             "\t</Shortcuts>\r\n");
 }
 

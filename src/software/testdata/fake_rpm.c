@@ -9,7 +9,6 @@
 #define EXPORT __attribute__((visibility("default")))
 
 static char call_log[65536];
-static int live_headers;
 
 static void note_tag(const char* what, int tag) {
   size_t used = strlen(call_log);
@@ -19,15 +18,10 @@ static void note_tag(const char* what, int tag) {
 static void note(const char* what) { note_tag(what, 0); }
 
 EXPORT const char* fake_rpm_log(void) { return call_log; }
-EXPORT int fake_rpm_live_headers(void) { return live_headers; }
 
 // Text tags in the order of package.text; 1008 is the install time.
 static const int32_t text_tags[7] = {1000, 1001, 1011, 1015, 1016, 1020, 1044};
-struct package {
-  const char* text[7];
-  int has_install_time;
-  int32_t install_time;
-};
+struct package { const char* text[7]; int has_install_time; int32_t install_time; };
 static const struct package packages[] = {
     {{"alpha", "1.0", "Acme & Sons <dev>", "Pat", "System/Base", "http://example.com/?a=\"1\"",
       "alpha-1.0-1.src.rpm"}, 1, 1700000000},
@@ -46,15 +40,11 @@ static const char* text_of(const struct package* p, int32_t tag) {
   return NULL;
 }
 
-struct tag_data {
-  const char* text;
-  uint64_t number;
-};
+struct tag_data { const char* text; uint64_t number; };
 
 // Every scan starts here, so the log starts afresh.
 EXPORT int rpmReadConfigFiles(const char* file, const char* target) {
   call_log[0] = '\0';
-  live_headers = 0;
   note(file || target ? "BAD:config" : "config");
   return 0;
 }
@@ -77,38 +67,17 @@ EXPORT void* rpmdbFreeIterator(void* it) {
 }
 
 #ifdef FAKE_TS
-static int transaction_set;
-EXPORT void* rpmtsCreate(void) {
-  note("tsCreate");
-  return &transaction_set;
-}
+static int set;
+EXPORT void* rpmtsCreate(void) { note("tsCreate"); return &set; }
 EXPORT void* rpmtsInitIterator(void* ts, int32_t tag, const void* key, size_t key_length) {
-  note(ts == &transaction_set ? "tsInit" : "BAD:tsInit");
+  note(ts == &set ? "tsInit" : "BAD:tsInit");
   return new_iterator(tag, key, key_length);
 }
-EXPORT void* rpmtsFree(void* ts) {
-  note(ts == &transaction_set ? "tsFree" : "BAD:tsFree");
-  return NULL;
-}
-EXPORT void* headerLink(void* h) {
-  note("link");
-  ++live_headers;
-  return h;
-}
-EXPORT void* headerFree(void* h) {
-  note(h ? "free" : "BAD:free");
-  --live_headers;
-  return NULL;
-}
-EXPORT void* rpmtdNew(void) {
-  note("tdNew");
-  return calloc(1, sizeof(struct tag_data));
-}
-EXPORT void* rpmtdFree(void* td) {
-  note("tdFree");
-  free(td);
-  return NULL;
-}
+EXPORT void* rpmtsFree(void* ts) { note(ts == &set ? "tsFree" : "BAD:tsFree"); return NULL; }
+EXPORT void* headerLink(void* h) { note("link"); return h; }
+EXPORT void* headerFree(void* h) { note(h ? "free" : "BAD:free"); return NULL; }
+EXPORT void* rpmtdNew(void) { note("tdNew"); return calloc(1, sizeof(struct tag_data)); }
+EXPORT void* rpmtdFree(void* td) { note("tdFree"); free(td); return NULL; }
 EXPORT void rpmtdReset(void* td) { memset(td, 0, sizeof(struct tag_data)); }
 #endif
 
@@ -131,27 +100,21 @@ EXPORT uint64_t rpmtdGetNumber(void* td) { return ((struct tag_data*)td)->number
 
 #ifdef FAKE_GETENTRY
 // The group comes back as an array of strings, as some versions hand out.
-static const char* group_array[2];
+static const char* group_array[2] = {NULL, "other"};
 EXPORT int headerGetEntry(void* h, int32_t tag, int32_t* type, const void** value, int32_t* count) {
   const struct package* p = h;
   const char* text = text_of(p, tag);
   note_tag("getEntry", tag);
   if (tag == 1008 ? !p->has_install_time : !text) return 0;
+  if (tag == 1016) group_array[0] = text;
   *type = tag == 1008 ? 4 : tag == 1016 ? 8 : 6;
-  *value = tag == 1008 ? (const void*)&p->install_time : text;
-  *count = 1;
-  if (tag == 1016) {
-    group_array[0] = text;
-    group_array[1] = "other";
-    *value = group_array;
-    *count = 2;
-  }
+  *value = tag == 1008 ? (const void*)&p->install_time : tag == 1016 ? (const void*)group_array : text;
+  *count = tag == 1016 ? 2 : 1;
   return 1;
 }
 EXPORT void* headerFreeTag(void* h, const void* value, int32_t type) {
-  (void)h;
   (void)value;
-  note_tag("freeTag", type);
+  note_tag(h ? "freeTag" : "BAD:freeTag", type);
   return NULL;
 }
 #endif
@@ -170,8 +133,6 @@ EXPORT void* rpmdbInitIterator(void* db, int32_t tag, const void* key, size_t ke
   note(db == &database ? "dbInit" : "BAD:dbInit");
   return new_iterator(tag, key, key_length);
 }
-EXPORT int rpmdbClose(void* db) {
-  note(db == &database ? "dbClose" : "BAD:dbClose");
-  return 0;
-}
+EXPORT int rpmdbClose(void* db) { note(db == &database ? "dbClose" : "BAD:dbClose"); return 0; }
 #endif
+
