@@ -58,16 +58,16 @@ TEST(Base64, BuffersGrowInStepsOf4096AndNullTextChangesNothing) {
   codec.AllocEncode(0);
   EXPECT_EQ(codec.EncodedMessage(), nullptr);
   codec.AllocEncode(4095);
-  EXPECT_EQ(codec.m_nEncodedCapacity, 4096u);
   fresh.AllocEncode(4096);
+  EXPECT_EQ(codec.m_nEncodedCapacity, 4096u);
   EXPECT_EQ(fresh.m_nEncodedCapacity, 8192u);
-  Encoded(codec, "abc");
+  EXPECT_EQ(Encoded(codec, "abc"), "YWJj");
   codec.Encode(static_cast<const char*>(nullptr));
   codec.Decode(static_cast<const char*>(nullptr));
-  EXPECT_EQ(std::string(reinterpret_cast<const char*>(codec.EncodedMessage()), 4), "YWJj");
-  EXPECT_EQ(codec.m_nEncodedLength, 4u);
-  EXPECT_EQ(codec.DecodedMessage()[0], 'a');
+  EXPECT_EQ(std::string(reinterpret_cast<const char*>(codec.EncodedMessage()),
+                        codec.m_nEncodedLength), "YWJj");
   EXPECT_EQ(codec.m_nEncodedCapacity, 4096u);  // large enough already: stays
+  EXPECT_EQ(codec.DecodedMessage()[0], 'a');
 }
 
 }  // namespace

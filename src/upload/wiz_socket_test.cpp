@@ -32,8 +32,7 @@ TEST(WizSocket, ConnectFailures) {
   const int freePort = CWizSyncSocket(0, INADDR_LOOPBACK).LocalPort();
   EXPECT_FALSE(client.Connect("127.0.0.1", freePort));
   EXPECT_FALSE(client.TimedOut());
-  EXPECT_FALSE(client.Connect("127.0.0.1", 70000));
-  EXPECT_FALSE(client.Connect("127.0.0.1", 0));
+  EXPECT_FALSE(client.Connect("127.0.0.1", 70000) || client.Connect("127.0.0.1", 0));
   CWizSyncSocket taken(0, INADDR_LOOPBACK);
   EXPECT_THROW(CWizSyncSocket(taken.LocalPort(), INADDR_LOOPBACK), CWizSyncSocket::XCannotCreate);
 }
