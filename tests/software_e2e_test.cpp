@@ -38,17 +38,13 @@ std::string Rows(const std::string& text, const std::vector<std::string>& names,
   return rows;
 }
 
-struct Scan {
-  AgentResult result;
-  std::string doc;
-};
+struct Scan { AgentResult result; std::string doc; };
 
 // Runs the agent with the package scan on, a link planted at the list file.
 Scan RunScan(const std::map<std::string, std::string>& env, const std::string& shortcuts = "0") {
   TempDir out;
   out.Write("victim", "keep me\n");
-  std::error_code ignored;
-  fs::remove(kListFile, ignored);
+  fs::remove(kListFile);
   fs::create_symlink(out / "victim", kListFile);
   out.Write("s.ini", "[Settings]\nFiles=0\nMsi=1\nShortcuts=" + shortcuts +
                          "\nOutputFolder=" + out.path().string() + "\n");
@@ -68,7 +64,8 @@ TEST(SoftwareE2E, PackageCommandsInTurn) {
   const std::string query =
       "dpkg-query -W -f=${Package}|||${Version}|||${Section}|||${Maintainer}|||${Homepage}\n\n";
   const std::string dpkg = "dpkg -l\n";
-  const std::string rpm = "rpm -qa --queryformat %{NAME}|||%{VERSION}|||%{GROUP}|||%{VENDOR}|||%{URL}\n\n";
+  const std::string rpm =
+      "rpm -qa --queryformat %{NAME}|||%{VERSION}|||%{GROUP}|||%{VENDOR}|||%{URL}\n\n";
   struct {
     Tool query, dpkg, rpm;
     std::string calls;  // each command run, with its arguments
@@ -96,7 +93,8 @@ TEST(SoftwareE2E, PackageCommandsInTurn) {
   TempDir bin;
   for (const auto& c : cases) {
     SCOPED_TRACE(c.calls + c.rows);
-    for (const auto& [name, tool] : {std::pair{"dpkg-query", c.query}, {"dpkg", c.dpkg}, {"rpm", c.rpm}}) {
+    for (const auto& [name, tool] :
+         {std::pair{"dpkg-query", c.query}, {"dpkg", c.dpkg}, {"rpm", c.rpm}}) {
       std::string script = "#!/bin/sh\necho \"";
       script.append(name).append(" $*\" >>'").append((bin / "calls").string());
       script.append("'\nprintf '%s' '").append(tool.first).append("'\nexit ");

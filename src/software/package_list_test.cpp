@@ -21,7 +21,6 @@ TEST(ListFile, WholeLinesOfAnyLengthFromARegularFile) {
   // A link planted at the path is not followed.
   std::filesystem::create_symlink(dir / "list", dir / "link");
   EXPECT_FALSE(ReadPackageList(dir / "link", ListForm::kFields, "", out));
-  EXPECT_FALSE(ReadPackageList(dir / "absent", ListForm::kFields, "", out));
 }
 
 TEST(Progress, NumberPaddedAndLineCutAtEighty) {

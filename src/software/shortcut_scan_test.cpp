@@ -24,34 +24,31 @@ std::multiset<std::string> Names(const std::string& dir) {
   return names;
 }
 
-TEST(ShortcutScan, DesktopFilesInTheTreeAndLinksToFiles) {
+TEST(ShortcutScan, DesktopFilesInTheTreeIntoTheElement) {
   scanunix_test::TempDir dir;
   for (const std::string rel : {"a.desktop", "b.desktop.bak", "sub/deeper/c.desktop",
                                 "d.desktop/plain", "e.txt", ".hidden.desktop", ".hid/f.desktop"})
     dir.Write("apps/" + rel, "[Desktop Entry]\nName=" + rel + "\n");
   dir.Write("apps/empty.desktop", "");
-  dir.Write("elsewhere/x.desktop", "[Desktop Entry]\nName=x\n");
+  dir.Write("elsewhere/x.desktop",
+            "[Desktop Entry]\r\nName=Tom & Co\r\nExec=<t> -f\r\nCategories=\"A\"\n");
   fs::create_symlink(dir / "elsewhere/x.desktop", dir / "apps/link.desktop");
   fs::create_directory_symlink(dir / "elsewhere", dir / "apps/linked-folder");
   fs::create_directory_symlink(dir / "apps", dir / "apps/loop");
   fs::create_symlink(dir / "missing", dir / "apps/dangling.desktop");
   ASSERT_EQ(mkfifo((dir / "apps/pipe.desktop").c_str(), 0600), 0);  // would block a read
   const std::multiset<std::string> expected = {"a.desktop", "b.desktop.bak", "sub/deeper/c.desktop",
-                                               "d.desktop/plain", "x"};
+                                               "d.desktop/plain", "Tom &amp; Co\r"};
   EXPECT_EQ(Names((dir / "apps").string()), expected);
   EXPECT_EQ(Names((dir / "apps/").string()), expected);
-}
 
-TEST(ShortcutScan, ElementAroundTheEntries) {
-  scanunix_test::TempDir dir;
   std::ostringstream out, progress;
   WriteShortcuts((dir / "absent").string(), out, 0, progress);
-  dir.Write("crlf.desktop", "[Desktop Entry]\r\nName=Term & Co\r\nExec=<t>\r\nCategories=\"A\"\n");
-  WriteShortcuts(dir.path().string(), out, 1, progress);
+  WriteShortcuts((dir / "elsewhere").string(), out, 1, progress);
   EXPECT_EQ(progress.str(), "\n");  // ends the progress display, when there is one
   EXPECT_EQ(out.str(),
             "\t<Shortcuts>\r\n\t</Shortcuts>\r\n\t<Shortcuts>\r\n"
-            "\t\t<Shortcut Name=\"Term &amp; Co\r\" Filename=\"&lt;t&gt;\r\" Path=\"\" "
+            "\t\t<Shortcut Name=\"Tom &amp; Co\r\" Filename=\"&lt;t&gt;\" Path=\"\" "
             "Categories=\"&quot;A&quot;\" />\r\n"
             "\t</Shortcuts>\r\n");
 }

@@ -108,7 +108,7 @@ EXPORT int headerGetEntry(void* h, int32_t tag, int32_t* type, const void** valu
   if (tag == 1008 ? !p->has_install_time : !text) return 0;
   if (tag == 1016) group_array[0] = text;
   *type = tag == 1008 ? 4 : tag == 1016 ? 8 : 6;
-  *value = tag == 1008 ? (const void*)&p->install_time : tag == 1016 ? (const void*)group_array : text;
+  *value = tag == 1008 ? (void*)&p->install_time : tag == 1016 ? (void*)group_array : text;
   *count = tag == 1016 ? 2 : 1;
   return 1;
 }
