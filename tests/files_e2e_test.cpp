@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <ctime>
 
 #include "../src/scan/unique_fd.h"
@@ -14,26 +15,22 @@
 namespace e2e {
 namespace {
 
-const std::string kElf("\x7f" "ELF\x02\x01\x01\x00payload!", 16);
+const std::string kElf("\x7f\x45LF\x02\x01\x01\x00payload!", 16);
 
-struct Scanned {
-  AgentResult run;
-  std::string rows;  // the rowset's rows
-};
-
-// Files on, every other scanner off (the first occurrence of a key counts,
-// so this is not built on QuietSettings).
-Scanned ScanWithAgent(const std::string& root, const std::string& extra,
-                      const std::string& ignore = "") {
+// Runs the agent with Files on and every other scanner off (the first
+// occurrence of a key counts, so this is not built on QuietSettings); also
+// returns the rows of the rowset.
+std::pair<AgentResult, std::string> ScanWithAgent(const std::string& root, const std::string& extra,
+                                                  const std::string& ignore = "") {
   TempDir out;
   std::string settings = "[Settings]\nFiles=1\nMsi=0\nShortcuts=0\nOutputFolder=";
   settings.append(out.path().string()).append("\n").append(extra);
   out.Write("s.ini", settings.append("\n[IgnoreFolders]\n").append(ignore));
-  Scanned s{RunAgent({(out / "s.ini").string(), root}), ""};
+  std::pair<AgentResult, std::string> s{RunAgent({(out / "s.ini").string(), root}), ""};
   const fs::path scan = FindScanFile(out.path());
   std::string doc = scan.empty() ? "" : ReadFile(scan), message;
   const size_t begin = doc.find("<rs:data>\r\n") + 11, end = doc.find("\t</rs:data>");
-  s.rows = end == std::string::npos ? "<no rowset>" : doc.substr(begin, end - begin);
+  s.second = end == std::string::npos ? "<no rowset>" : doc.substr(begin, end - begin);
   EXPECT_TRUE(scan.empty() || XmlWellFormed(scan, &message)) << message;
   return s;
 }
@@ -58,46 +55,44 @@ std::string ExpectedRow(const fs::path& file, const std::string& name, const std
   return row.append(crc).append("\"/>\r\n");
 }
 
-TEST(FilesE2E, ElfRowByteForByte) {
-  TempDir tree;
-  const fs::path elf = tree.Write("sub/q&\"<\x01>", kElf);
-  tree.Write("sub/notes.txt", "just text, long enough to be read");
-  const Scanned s = ScanWithAgent(tree.path().string(), "Log=-1");
-  EXPECT_EQ(s.run.exitStatus, 0);
-  EXPECT_EQ(s.rows, ExpectedRow(elf, "q&amp;&quot;&lt;?&gt;", (tree / "sub").string()));
-  EXPECT_EQ(s.run.out.find('\r'), std::string::npos);  // no progress line at -1
-}
-
 TEST(FilesE2E, AllFilesChecksumsIgnoredFoldersAndProgressLine) {
   TempDir tree;
   tree.Write("digits", "123456789");
   tree.Write("Skip/deeper/elf", kElf);
-  const Scanned s = ScanWithAgent(tree.path().string() + "/", "Log=0\nAllFiles=1\nCRC=1", "*skip");
-  EXPECT_EQ(s.rows, ExpectedRow(tree / "digits", "digits", tree.path().string(), "CBF43926"));
-  std::string first = "\r00000001 00000000 " + tree.path().string();
-  EXPECT_NE(s.run.out.find(first.append(80, ' ').substr(0, 80)), std::string::npos) << s.run.out;
+  const std::string root = tree.path().string() + "/";
+  const auto [run, rows] = ScanWithAgent(root, "Log=0\nAllFiles=1\nCRC=1", "*skip\n");
+  EXPECT_EQ(rows, ExpectedRow(tree / "digits", "digits", tree.path().string(), "CBF43926"));
+  std::string first = "\r00000001 00000000 " + root;
+  EXPECT_NE(run.out.find(first.append(80, ' ').substr(0, 80)), std::string::npos) << run.out;
 }
 
-// 10,000 levels with ELF files at every 1111th: no crash, no descriptor
-// exhaustion, every file listed with its whole path (far beyond PATH_MAX).
-TEST(FilesE2E, TenThousandDeepChain) {
+// 10,000 levels with ELF files named with markup and a control byte at
+// every 1111th: no crash, no descriptor exhaustion, every file listed with
+// its whole path (far beyond PATH_MAX), the first one byte for byte.
+TEST(FilesE2E, ElfRowsOfATenThousandDeepTree) {
   TempDir tree;
   constexpr int kDepth = 10000, kEvery = 1111;
-  UniqueFd fd(open(tree.path().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  const std::string name = "q&\"<\x01>", root = tree.path().string();
+  tree.Write("notes.txt", "just text, long enough to be read");
+  UniqueFd fd(open(root.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
   for (int level = 0; level < kDepth; ++level) {
     ASSERT_EQ(mkdirat(fd.Get(), "d", 0755), 0);
     if (level % kEvery == 0) {
-      const UniqueFd f(openat(fd.Get(), "elf", O_WRONLY | O_CREAT | O_CLOEXEC, 0644));
+      const UniqueFd f(openat(fd.Get(), name.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644));
       ASSERT_EQ(write(f.Get(), kElf.data(), kElf.size()), static_cast<ssize_t>(kElf.size()));
     }
     fd = UniqueFd(openat(fd.Get(), "d", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
   }
-  const Scanned s = ScanWithAgent(tree.path().string(), "Log=-1");
-  EXPECT_EQ(s.run.exitStatus, 0) << s.run.err;
-  std::string dir = tree.path().string();
+  const auto [run, rows] = ScanWithAgent(root, "Log=-1");
+  EXPECT_EQ(run.exitStatus, 0) << run.err;
+  EXPECT_EQ(run.out.find('\r'), std::string::npos);  // no progress line at -1
+  EXPECT_NE(rows.find(ExpectedRow(tree / name, "q&amp;&quot;&lt;?&gt;", root)), std::string::npos);
+  EXPECT_EQ(std::count(rows.begin(), rows.end(), '\n'), 10);
+  std::string dir = root;
   for (int level = 0; level < kDepth; ++level, dir += "/d")
-    EXPECT_TRUE(level % kEvery || s.rows.find(" c11=\"" + dir + "\" ") != std::string::npos) << level;
-  EXPECT_EQ(e2e::Run("/bin/rm", {"-rf", (tree / "d").string()}).exitStatus, 0);  // rm copes with any depth
+    EXPECT_TRUE(level % kEvery || rows.find(" c11=\"" + dir + "\" ") != std::string::npos) << level;
+  // rm copes with any depth; remove_all would stop at PATH_MAX.
+  EXPECT_EQ(e2e::Run("/bin/rm", {"-rf", (tree / "d").string()}).exitStatus, 0);
 }
 
 }  // namespace

