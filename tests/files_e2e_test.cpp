@@ -9,7 +9,7 @@
 #include <algorithm>
 #include <ctime>
 
-#include "../src/scan/unique_fd.h"
+#include "scan/unique_fd.h"
 #include "agent_runner.h"
 
 namespace e2e {
