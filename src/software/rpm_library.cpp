@@ -6,7 +6,7 @@
 #include <optional>
 #include <utility>
 
-#include "software/shared_library.h"
+#include "scan/shared_library.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 
 #include <algorithm>
 
-#include "software/shared_library.h"
+#include "scan/shared_library.h"
 
 namespace {
 

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "scan/shared_library.h"
+
 // The library names tried in order.
 std::vector<std::string> DefaultTlsLibraryNames();
 
@@ -48,7 +50,6 @@ class TlsLibrary {
  public:
   // The first of `names` that loads and has every function; null when none.
   static std::unique_ptr<TlsLibrary> Load(const std::vector<std::string>& names);
-  ~TlsLibrary();
   TlsLibrary(const TlsLibrary&) = delete;
   TlsLibrary& operator=(const TlsLibrary&) = delete;
 
@@ -56,10 +57,11 @@ class TlsLibrary {
   const std::string& name() const { return name_; }
 
  private:
-  TlsLibrary(void* handle, std::string name) : handle_(handle), name_(std::move(name)) {}
+  TlsLibrary(SharedLibrary library, std::string name)
+      : library_(std::move(library)), name_(std::move(name)) {}
   bool Resolve();
 
-  void* handle_;
+  SharedLibrary library_;
   std::string name_;
   TlsFunctions fn_{};
 };

@@ -21,10 +21,11 @@ class SharedLibrary {
   SharedLibrary(const SharedLibrary&) = delete;
   SharedLibrary& operator=(const SharedLibrary&) = delete;
 
-  // Loads `path` with lazy binding; false when it does not load.
-  bool Open(const std::string& path) {
+  // Loads `path` (lazy binding unless `flags` say otherwise); false when it
+  // does not load.
+  bool Open(const std::string& path, int flags = RTLD_LAZY) {
     Close();
-    handle_ = ::dlopen(path.c_str(), RTLD_LAZY);
+    handle_ = ::dlopen(path.c_str(), flags);
     return handle_ != nullptr;
   }
 
