@@ -9,7 +9,7 @@ CrcReader::CrcReader() : buffer_(new unsigned char[kBufferSize]) {}
 
 uint32_t CrcReader::Continue(int fd, uint32_t crc) {
   for (;;) {
-    const long n = ReadSome(fd, buffer_.get(), kBufferSize);
+    const long n = ReadRetrying(fd, buffer_.get(), kBufferSize);
     if (n <= 0) return crc;
     crc = Crc32Update(crc, buffer_.get(), static_cast<size_t>(n));
   }

@@ -18,10 +18,3 @@ UniqueFd OpenRegularAt(int dirFd, const char* name, bool keepAccessTime) {
   if (fstat(fd.Get(), &st) != 0 || !S_ISREG(st.st_mode)) return UniqueFd();
   return fd;
 }
-
-long ReadSome(int fd, unsigned char* buffer, unsigned long size) {
-  for (;;) {
-    const ssize_t n = read(fd, buffer, size);
-    if (n >= 0 || errno != EINTR) return n;
-  }
-}

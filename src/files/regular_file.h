@@ -2,6 +2,7 @@
 // nothing swapped in after lstat (FIFO, device, link) is read or blocks.
 #pragma once
 
+#include "scan/fd_io.h"
 #include "scan/unique_fd.h"
 
 // `name` relative to the directory `dirFd` (AT_FDCWD for the working
@@ -10,5 +11,3 @@
 // the kernel would refuse it (file of another user, no privilege).
 UniqueFd OpenRegularAt(int dirFd, const char* name, bool keepAccessTime = true);
 
-// Reads up to `size` bytes, retrying interrupted reads; -1 on error.
-long ReadSome(int fd, unsigned char* buffer, unsigned long size);

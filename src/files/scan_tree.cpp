@@ -121,7 +121,7 @@ class FileScanVisitor : public TreeVisitor {
       UniqueFd fd = OpenRegularAt(dirFd, bareName, MayKeepAccessTime(st));
       if (!fd) return;
       unsigned char header[10];
-      const long n = ReadSome(fd.Get(), header, sizeof header);
+      const long n = ReadRetrying(fd.Get(), header, sizeof header);
       if (!IsElfHeader(header, n)) return;
       // The header already read is the start of the checksum.
       if (options_.crc)

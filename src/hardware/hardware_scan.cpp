@@ -10,6 +10,7 @@
 #include <cstdlib>
 
 #include "scan/globals.h"
+#include "scan/fd_io.h"
 #include "scan/unique_fd.h"
 #include "scan/xml_escape.h"
 
@@ -36,13 +37,7 @@ std::optional<std::string> ReadKernelFile(const char* path, bool* cut) {
   UniqueFd fd(::open(path, O_RDONLY | O_CLOEXEC));
   if (!fd) return std::nullopt;
   std::string text(kKernelFileLimit, '\0');
-  size_t used = 0;
-  while (used < text.size()) {
-    const ssize_t n = ::read(fd.Get(), text.data() + used, text.size() - used);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) break;
-    used += static_cast<size_t>(n);
-  }
+  const size_t used = ReadUpTo(fd.Get(), text.data(), text.size());
   if (cut) *cut = used == text.size();
   text.resize(used);
   return text;

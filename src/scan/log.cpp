@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <string>
 
+#include "scan/fd_io.h"
 #include "scan/unique_fd.h"
 
 namespace GLOBAL {
@@ -31,16 +32,5 @@ bool AppendLogLine(const std::string& path, std::string_view text) {
   // One write per line keeps concurrent appends from interleaving mid-line.
   std::string line(text);
   line.push_back('\n');
-  const char* p = line.data();
-  size_t left = line.size();
-  while (left > 0) {
-    ssize_t n = ::write(fd.Get(), p, left);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    p += n;
-    left -= static_cast<size_t>(n);
-  }
-  return true;
+  return WriteAll(fd.Get(), line.data(), line.size());
 }

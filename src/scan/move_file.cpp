@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstdio>
 
+#include "scan/fd_io.h"
 #include "scan/unique_fd.h"
 
 namespace {
@@ -15,17 +16,9 @@ namespace {
 bool CopyAll(int from, int to) {
   std::array<char, 128 * 1024> buffer;
   for (;;) {
-    ssize_t n = ::read(from, buffer.data(), buffer.size());
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) return false;
-    if (n == 0) return true;
-    for (const char* p = buffer.data(); n > 0;) {
-      const ssize_t written = ::write(to, p, static_cast<size_t>(n));
-      if (written < 0 && errno == EINTR) continue;
-      if (written < 0) return false;
-      p += written;
-      n -= written;
-    }
+    const ssize_t n = ReadRetrying(from, buffer.data(), buffer.size());
+    if (n <= 0) return n == 0;
+    if (!WriteAll(to, buffer.data(), static_cast<size_t>(n))) return false;
   }
 }
 

@@ -3,8 +3,9 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <cstring>
+
+#include "scan/fd_io.h"
 
 namespace {
 constexpr size_t kBufferSize = 64 * 1024;
@@ -31,17 +32,8 @@ bool FdOutputBuffer::Close() {
 
 bool FdOutputBuffer::WriteAll(const char* data, size_t size) {
   if (!fd_ || failed_) return false;
-  while (size > 0) {
-    ssize_t n = ::write(fd_.Get(), data, size);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      failed_ = true;
-      return false;
-    }
-    data += n;
-    size -= static_cast<size_t>(n);
-  }
-  return true;
+  failed_ = !::WriteAll(fd_.Get(), data, size);
+  return !failed_;
 }
 
 bool FdOutputBuffer::Drain() {

@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <string_view>
 
+#include "scan/fd_io.h"
 #include "scan/unique_fd.h"
 #include "scan/xml_escape.h"
 
@@ -122,10 +123,7 @@ void CopyExtraDataFile(std::ostream& out, const std::string& path) {
   struct stat st {};
   if (!fd || ::fstat(fd.Get(), &st) != 0 || !S_ISREG(st.st_mode)) return;
   std::array<char, 64 * 1024> buffer;
-  for (;;) {
-    const ssize_t n = ::read(fd.Get(), buffer.data(), buffer.size());
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) break;
+  for (ssize_t n; (n = ReadRetrying(fd.Get(), buffer.data(), buffer.size())) > 0;) {
     out.write(buffer.data(), n);
   }
 }

@@ -6,6 +6,7 @@
 #include <array>
 #include <cerrno>
 
+#include "scan/fd_io.h"
 #include "scan/unique_fd.h"
 
 namespace {
@@ -36,8 +37,7 @@ bool ForEachLine(int fd, OnLine onLine) {
   std::string pending;
   std::array<char, 65536> chunk;
   for (;;) {
-    const ssize_t n = ::read(fd, chunk.data(), chunk.size());
-    if (n < 0 && errno == EINTR) continue;
+    const ssize_t n = ReadRetrying(fd, chunk.data(), chunk.size());
     if (n < 0) return false;
     if (n == 0) return true;
     std::string_view data(chunk.data(), static_cast<size_t>(n));

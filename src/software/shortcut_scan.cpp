@@ -10,6 +10,7 @@
 
 #include "files/dir_search.h"
 #include "scan/globals.h"
+#include "scan/fd_io.h"
 #include "scan/unique_fd.h"
 #include "software/desktop_entry.h"
 
@@ -25,14 +26,7 @@ std::optional<std::string> ReadRegularFile(int dirFd, const char* name) {
   if (::fstat(fd.Get(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_size <= 0)
     return std::nullopt;
   std::string content(static_cast<size_t>(st.st_size), '\0');
-  size_t got = 0;
-  while (got < content.size()) {
-    const ssize_t n = ::read(fd.Get(), content.data() + got, content.size() - got);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) break;
-    got += static_cast<size_t>(n);
-  }
-  content.resize(got);
+  content.resize(ReadUpTo(fd.Get(), content.data(), content.size()));
   return content;
 }
 
