@@ -72,9 +72,10 @@ TEST(SoftwareE2E, PackageCommandsInTurn) {
     std::string rows;   // name|version|link|location|publisher
   } const cases[] = {
       {{"bash|||5.2-15|||shells|||Matthias <m@x.org>|||http://bash\na&b|||1\"2|||||||||\nlonely\n"
-        "x|||1|||s|||m|||h|||more\ntail-without-feed|||9", 0}, {}, {}, query,
+        "x|||1|||s|||m|||h|||more\nhalf|||1.0|||admin|||Me\nshort|||2\ntail-without-feed|||9", 0},
+       {}, {}, query,
        "bash|5.2-15|http://bash|shells|Matthias &lt;m@x.org&gt;|\na&amp;b|1&quot;2||||\n"
-       "lonely|||||\nx|1|h|||more|s|m|\n"},
+       "lonely|||||\nx|1|h|||more|s|m|\nhalf|1.0||admin||\nshort|||||\n"},
       {{"", 0}, {}, {}, query, ""},  // an empty list is still an answer
       // dpkg -l read by the columns of its header line, with or without Description.
       {{"half|||written\n", 1},

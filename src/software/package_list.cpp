@@ -58,12 +58,18 @@ bool ForEachLine(int fd, OnLine onLine) {
 }  // namespace
 
 PackageRecord ParseFieldLine(std::string_view line) {
+  // Each separator ends one of the first four fields; the fifth runs to the
+  // end of the line. A field whose separator is missing is empty, and so is
+  // every field after it; the name is always kept.
   std::array<std::string, 5> fields;
   for (size_t i = 0; i < fields.size(); ++i) {
-    const size_t end = i + 1 < fields.size() ? line.find(kSeparator) : std::string_view::npos;
+    const size_t end = i + 1 < fields.size() ? line.find(kSeparator) : line.size();
+    if (end == std::string_view::npos) {
+      if (i == 0) fields[0] = std::string(line);
+      break;
+    }
     fields[i] = std::string(line.substr(0, end));
-    if (end == std::string_view::npos) break;
-    line.remove_prefix(end + kSeparator.size());
+    if (i + 1 < fields.size()) line.remove_prefix(end + kSeparator.size());
   }
   PackageRecord record;
   record.productName = std::move(fields[0]);

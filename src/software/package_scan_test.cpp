@@ -55,7 +55,7 @@ TEST(PackageScan, LibraryForTheMachineWidthWithProgressDisplay) {
 
 TEST(PackageScan, CommandsOnlyThroughAFreshListFile) {
   TempDir dir;
-  fs::permissions(dir.Write("bin/dpkg-query", "#!/bin/sh\necho 'tool|||3.1'\n"), fs::perms::owner_all);
+  fs::permissions(dir.Write("bin/dpkg-query", "#!/bin/sh\necho 'tool|||3.1|||s|||m|||h'\n"), fs::perms::owner_all);
   const std::string path = getenv("PATH");
   setenv("PATH", (dir / "bin").string().append(":").append(path).c_str(), 1);
   PackageScanOptions options;
