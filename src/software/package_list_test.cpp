@@ -12,8 +12,8 @@ namespace {
 TEST(ListFile, WholeLinesOfAnyLengthFromARegularFile) {
   scanunix_test::TempDir dir;
   const std::string big(100000, 'x');  // spans several reads
-  std::string list = "one|||1\n";
-  list.append(big).append("|||2\nlast-without-feed|||3");
+  std::string list = "one|||1|||s|||m|||h\n";
+  list.append(big).append("|||2|||s|||m|||h\nlast-without-feed|||3|||s|||m|||h");
   dir.Write("list", list);
   std::ostringstream out;
   EXPECT_EQ(ReadPackageList(dir / "list", ListForm::kFields, "", out), 2u);
