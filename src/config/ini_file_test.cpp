@@ -5,6 +5,7 @@
 #include <climits>
 #include <sstream>
 
+#include "config/password_cipher.h"
 #include "scan/log.h"
 
 namespace {
@@ -96,6 +97,19 @@ TEST(IniFile, SecondLoadResetsMissingKeys) {
   EXPECT_FALSE(ini.m_bCRC);
   EXPECT_EQ(ini.m_szHttpAddress, "");
   EXPECT_EQ(ini.GetNumber("Settings", "Missing", 42), 42);
+}
+
+TEST(PasswordStep, OnlyAnEncryptedPasswordIsDecryptedWhenLoading) {
+  const std::string hex = BlowFish_EncodeToHexString("Secret=1 ;#");
+  EXPECT_EQ(LoadText("[HTTP]\nPassword=" + hex + "\r\nPasswordIsEncrypted=1\r\n").m_szHttpPassword,
+            "Secret=1 ;#");
+  EXPECT_EQ(LoadText("[HTTP]\nPassword=ABCDEF\n").m_szHttpPassword, "ABCDEF");
+  EXPECT_EQ(LoadText("[HTTP]\nPassword=\nPasswordIsEncrypted=1\n").m_szHttpPassword, "");
+  EXPECT_EQ(LoadText("[HTTP]\nPasswordIsEncrypted=1\n").m_szHttpPassword, "");
+  // The other upload keys beside it.
+  EXPECT_EQ(LoadText("[HTTP]\nTimeout=-5\n").m_nHttpTimeout, 300);
+  EXPECT_EQ(LoadText("[HTTP]\nTimeout=0\n").m_nHttpTimeout, 0);
+  EXPECT_EQ(LoadText("[HTTP]\nCAFile=/etc/inv/ca.pem\n").m_szHttpCAFile, "/etc/inv/ca.pem");
 }
 
 }  // namespace

@@ -3,12 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <cctype>
-#include <sstream>
 #include <string>
 #include <tuple>
 #include <vector>
 
-#include "config/ini_file.h"
 
 namespace {
 
@@ -78,26 +76,6 @@ TEST(PasswordHex, BrokenTextDecodesWithoutReadingUndefinedBytes) {
   std::string spoiled = BlowFish_EncodeToHexString("abcdefgh"), zeroed = spoiled;
   EXPECT_EQ(BlowFish_DecodeFromHexString(spoiled.replace(4, 2, "xy")),
             BlowFish_DecodeFromHexString(zeroed.replace(4, 2, "00")));
-}
-
-CIniFile LoadText(const std::string& text) {
-  CIniFile ini;
-  std::istringstream in(text);
-  ini.LoadFromStream(in);
-  return ini;
-}
-
-TEST(PasswordStep, OnlyAnEncryptedPasswordIsDecryptedWhenLoading) {
-  const std::string hex = BlowFish_EncodeToHexString("Secret=1 ;#");
-  EXPECT_EQ(LoadText("[HTTP]\nPassword=" + hex + "\r\nPasswordIsEncrypted=1\r\n").m_szHttpPassword,
-            "Secret=1 ;#");
-  EXPECT_EQ(LoadText("[HTTP]\nPassword=ABCDEF\n").m_szHttpPassword, "ABCDEF");
-  EXPECT_EQ(LoadText("[HTTP]\nPassword=\nPasswordIsEncrypted=1\n").m_szHttpPassword, "");
-  EXPECT_EQ(LoadText("[HTTP]\nPasswordIsEncrypted=1\n").m_szHttpPassword, "");
-  // The other upload keys beside it.
-  EXPECT_EQ(LoadText("[HTTP]\nTimeout=-5\n").m_nHttpTimeout, 300);
-  EXPECT_EQ(LoadText("[HTTP]\nTimeout=0\n").m_nHttpTimeout, 0);
-  EXPECT_EQ(LoadText("[HTTP]\nCAFile=/etc/inv/ca.pem\n").m_szHttpCAFile, "/etc/inv/ca.pem");
 }
 
 }  // namespace

@@ -8,27 +8,25 @@ constexpr char Base64Digits[] =
 constexpr unsigned char kNotBase64 = 0xFE;
 constexpr unsigned char kPadding = 0xFF;
 
-uint64_t GrownCapacity(unsigned long size) { return (size / 4096 + 1) * 4096; }
+// Makes `buffer` hold at least `size` bytes, growing in whole pages.
+void Reserve(std::unique_ptr<unsigned char[]>& buffer, uint64_t& capacity, unsigned long size) {
+  if (capacity >= size) return;
+  buffer.reset();
+  capacity = (size / 4096 + 1) * 4096;
+  buffer.reset(new unsigned char[capacity]);
+}
 }  // namespace
 
 unsigned char CBase64::m_DecodeTable[256];
 bool CBase64::m_Init = false;
 
 void CBase64::AllocEncode(unsigned long size) {
-  if (m_nEncodedCapacity < size) {
-    m_pEncoded.reset();
-    m_nEncodedCapacity = GrownCapacity(size);
-    m_pEncoded.reset(new unsigned char[m_nEncodedCapacity]);
-  }
+  Reserve(m_pEncoded, m_nEncodedCapacity, size);
   m_nEncodedLength = 0;
 }
 
 void CBase64::AllocDecode(unsigned long size) {
-  if (m_nDecodedCapacity < size) {
-    m_pDecoded.reset();
-    m_nDecodedCapacity = GrownCapacity(size);
-    m_pDecoded.reset(new unsigned char[m_nDecodedCapacity]);
-  }
+  Reserve(m_pDecoded, m_nDecodedCapacity, size);
   m_nDecodedLength = 0;
 }
 
