@@ -1,0 +1,79 @@
+// A scan of a fixed tree gives a known document: everything but the values
+// that belong to the host (names, addresses, times of change, hardware) is
+// compared byte for byte with tests/data/fixed_tree.scn.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <regex>
+#include <vector>
+
+#include "agent_runner.h"
+
+namespace e2e {
+namespace {
+
+const std::string kElf("\x7f\x45LF\x02\x01\x01\x00 fixed payload", 22);
+const std::string kGnuElf("\x7f\x45LF\x02\x01\x01\x03 gnu payload", 20);
+
+void WriteFixed(const TempDir& tree, const std::string& rel, const std::string& content) {
+  const fs::path p = tree.Write(rel, content);
+  const timespec times[2] = {{1700000000, 0}, {1600000000, 0}};  // access, modification
+  ASSERT_EQ(utimensat(AT_FDCWD, p.c_str(), times, 0), 0) << p;
+}
+
+// Host values become "*"; the tree's path becomes ROOT; the disk line goes.
+std::string Normalized(std::string doc, const std::string& root) {
+  static const std::regex hostValue(
+      " (ComputerName|ScanDate|ScanDuration|UserName|DomainName|System|CSDVersion|CompileInfo|"
+      "MACAddress|IPAddress|PhysicalCpuCount|LogicalCpuCount|Virtual|TotalMemory|"
+      "ProcessorFrequency|ProcessorType|c6)=\"[^\"]*\"");
+  static const std::regex disks("\t<Harddisks>[^]*</Harddisks>\r\n");
+  doc = std::regex_replace(doc, hostValue, " $1=\"*\"");
+  doc = std::regex_replace(doc, disks, "");
+  for (size_t at; (at = doc.find(root)) != std::string::npos;) doc.replace(at, root.size(), "ROOT");
+  // Rows come in the file system's directory order: sort them.
+  const size_t begin = doc.find("\t<rs:data>\r\n") + 12, end = doc.find("\t</rs:data>");
+  std::vector<std::string> rows;
+  for (size_t at = begin, next; at < end; at = next + 2) {
+    next = doc.find("\r\n", at);
+    rows.push_back(doc.substr(at, next + 2 - at));
+  }
+  std::sort(rows.begin(), rows.end());
+  std::string sorted;
+  for (const std::string& row : rows) sorted += row;
+  return doc.replace(begin, end - begin, sorted);
+}
+
+TEST(FixedTreeE2E, DocumentIsTheKnownOne) {
+  TempDir tree, out;
+  WriteFixed(tree, "app", kElf);
+  WriteFixed(tree, "lib/libx.so.1", kElf + "x");
+  WriteFixed(tree, "lib/gnu.so", kGnuElf);
+  WriteFixed(tree, "notes.txt", "plain text, not a program\n");
+  WriteFixed(tree, "a&b<c>\"d", kElf);
+  WriteFixed(tree, "line\nfeed\ttab", kElf);
+  WriteFixed(tree, "Jos\xc3\xa9 \xe2\x82\xac", kElf);
+  WriteFixed(tree, "bad\xff\xfe", kElf);
+  WriteFixed(tree, "empty", "");
+  WriteFixed(tree, "sub/deeper/prog", kElf + "deep");
+  WriteFixed(tree, "skipme/hidden", kElf);
+  fs::create_symlink(tree / "app", tree / "link");
+  ASSERT_EQ(mkfifo((tree / "fifo").c_str(), 0600), 0);
+  out.Write("extra.xml", "<Extra>ok</Extra>\r\n");
+  out.Write("s.ini", "[Settings]\nFiles=1\nCRC=1\nMsi=0\nShortcuts=0\nLog=0\nOutputFolder=" +
+                         out.path().string() + "\nComputerData=" + (out / "extra.xml").string() +
+                         "\n[IgnoreFolders]\n*skipme\n");
+
+  const AgentResult r = RunAgent({(out / "s.ini").string(), tree.path().string()},
+                                 {{"LANG", "de_DE.UTF-8"}});
+  const fs::path scan = FindScanFile(out.path());
+  ASSERT_FALSE(scan.empty()) << r.out << r.err;
+  const std::string doc = Normalized(ReadFile(scan), tree.path().string());
+  if (std::getenv("SCANUNIX_WRITE_GOLDEN")) WriteFile(SCANUNIX_TEST_DATA "/fixed_tree.scn", doc);
+  EXPECT_EQ(doc, ReadFile(SCANUNIX_TEST_DATA "/fixed_tree.scn"));
+}
+
+}  // namespace
+}  // namespace e2e
