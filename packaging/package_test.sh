@@ -44,7 +44,7 @@ for dir in /proc /sys /dev /run; do
 done
 
 agent=$root/usr/sbin/scanunix
-[ "$("$agent" --version)" = "scanunix $(sed -n 's/.*kScanunixVersion\[\] = "\(.*\)";/\1/p' "$build/generated/scan/version.h")" ] ||
+[ "$("$agent" --version)" = "scanunix $(sed -n 's/.*kScanunixVersion\[\] = "\(.*\)";/\1/p' "$build/generated/base/version.h")" ] ||
   fail "--version"
 "$agent" --help | grep -q '^Usage: scanunix' || fail "--help"
 "$root/usr/sbin/scanunix-passwd" --version | grep -q '^scanunix-passwd ' || fail "scanunix-passwd --version"

@@ -6,7 +6,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 # What the build and the tests need from Debian.
-packages=(cmake g++ make libgtest-dev libgmock-dev libxml2-utils openssl libssl3
+packages=(cmake g++ make libgtest-dev libgmock-dev libxml2-utils openssl libssl3 libssl-dev
           dpkg-dev rpm systemd man-db groff-base)
 
 install_missing() {

@@ -12,7 +12,7 @@
 #include <string>
 
 #include "bench_tree.h"
-#include "files/scan_tree.h"
+#include "files/file_scan.h"
 #include "minimal_walker.h"
 #include "ratio_reporter.h"
 
@@ -44,21 +44,19 @@ void BM_MinimalWalker(benchmark::State& state) {
 void ScanOnce(benchmark::State& state, int logLevel, std::vector<std::string> ignore) {
   const BenchTree& tree = Tree();
   std::ofstream out("/dev/null"), console("/dev/null");
+  DocumentWriter document(out);
+  Log log(logLevel, console, console);
   FileScanOptions options;
-  options.logLevel = logLevel;
   options.ignoreValues = std::move(ignore);
   FileScanCounters counters;
-  for (auto _ : state) {
-    counters = {};
-    ScanTree(out, console, options, tree.root, counters);
-  }
-  state.counters["entries"] = counters.files;
-  state.counters["elf"] = counters.exes;
+  for (auto _ : state) counters = ScanFiles(tree.root, options, document, log);
+  state.counters["entries"] = counters.entries;
+  state.counters["elf"] = counters.rows;
 }
 
-void BM_ScanTree(benchmark::State& state) { ScanOnce(state, -1, {}); }
-void BM_ScanTreeWithProgressLine(benchmark::State& state) { ScanOnce(state, 0, {}); }
-void BM_ScanTreeWithIgnoreValues(benchmark::State& state) {
+void BM_ScanFiles(benchmark::State& state) { ScanOnce(state, -1, {}); }
+void BM_ScanFilesWithProgressLine(benchmark::State& state) { ScanOnce(state, 0, {}); }
+void BM_ScanFilesWithIgnoreValues(benchmark::State& state) {
   ScanOnce(state, -1, {"/proc/", "/sys", "*cache*", "*.snapshot", "/MNT/"});
 }
 
@@ -105,9 +103,9 @@ void BM_AgentTenthOfTree(benchmark::State& state) { RunAgent(state, Tree().root 
 }  // namespace
 
 BENCHMARK(BM_MinimalWalker)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2);
-BENCHMARK(BM_ScanTree)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2);
-BENCHMARK(BM_ScanTreeWithProgressLine)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2);
-BENCHMARK(BM_ScanTreeWithIgnoreValues)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2);
+BENCHMARK(BM_ScanFiles)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2);
+BENCHMARK(BM_ScanFilesWithProgressLine)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2);
+BENCHMARK(BM_ScanFilesWithIgnoreValues)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2);
 BENCHMARK(BM_AgentWholeTree)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
 BENCHMARK(BM_AgentTenthOfTree)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
 

@@ -13,9 +13,15 @@
 #include <string>
 #include <vector>
 
+#include <arpa/inet.h>
+#include <sys/socket.h>
+
+#include <sstream>
+
+#include "base/log.h"
 #include "upload/base64.h"
-#include "upload/upload_core.h"
-#include "upload/wiz_socket.h"
+#include "upload/soap_upload.h"
+#include "upload/tcp_connection.h"
 
 namespace {
 
@@ -31,15 +37,23 @@ void MakeScanFile() {
   std::fclose(f);
 }
 
-class QuietReporter : public UploadReporter {
- public:
-  void Log(std::string_view) override {}
-  void Print(std::string_view) override {}
-};
+// A listening socket on 127.0.0.1 at a free port.
+UniqueFd Listen(int& port) {
+  UniqueFd fd(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
+  sockaddr_in sa{};
+  sa.sin_family = AF_INET;
+  sa.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t len = sizeof sa;
+  if (::bind(fd.Get(), reinterpret_cast<sockaddr*>(&sa), len) != 0 || ::listen(fd.Get(), 1) != 0 ||
+      ::getsockname(fd.Get(), reinterpret_cast<sockaddr*>(&sa), &len) != 0)
+    std::abort();
+  port = ntohs(sa.sin_port);
+  return fd;
+}
 
 // Reads one request to its end without keeping it, then confirms it.
-void ServeOnce(CWizSyncSocket& listener) {
-  CWizReadWriteSocket conn(static_cast<unsigned int>(listener.Accept()));
+void ServeOnce(const UniqueFd& listener) {
+  TcpConnection conn{UniqueFd(::accept4(listener.Get(), nullptr, nullptr, SOCK_CLOEXEC))};
   std::string head;
   char c;
   while (head.find("\r\n\r\n") == std::string::npos && conn.Read(&c, 1) == 1) head.push_back(c);
@@ -54,7 +68,7 @@ void ServeOnce(CWizSyncSocket& listener) {
   const std::string body = "<UploadFileResult>OK</UploadFileResult>";
   const std::string answer = "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(body.size()) +
                              "\r\n\r\n" + body;
-  conn.Write(answer.data(), static_cast<int>(answer.size()));
+  conn.Write(answer.data(), answer.size());
 }
 
 enum class Child { kIdle, kStreamedUpload, kWholeFileInMemory };
@@ -67,10 +81,10 @@ bool BuildWholeRequest() {
   std::vector<unsigned char> content(kFileBytes);
   const size_t got = std::fread(content.data(), 1, content.size(), f);
   std::fclose(f);
-  CBase64 codec;
-  codec.Encode(content.data(), got);
-  std::string request(codec.m_nEncodedLength + 2000, ' ');
-  std::copy_n(codec.EncodedMessage(), codec.m_nEncodedLength, request.begin() + 1000);
+  std::string text;
+  AppendBase64(text, content.data(), got);
+  std::string request(text.size() + 2000, ' ');
+  std::copy_n(text.data(), text.size(), request.begin() + 1000);
   benchmark::DoNotOptimize(request.data());
   return true;
 }
@@ -79,16 +93,20 @@ bool BuildWholeRequest() {
 // exited with status 0.
 long PeakRssOfChild(Child kind, bool& ok) {
   const bool upload = kind == Child::kStreamedUpload;
-  CWizSyncSocket listener(0, INADDR_LOOPBACK);
-  const int port = listener.LocalPort();
+  int port = 0;
+  const UniqueFd listener = Listen(port);
   const pid_t pid = ::fork();
   if (pid == 0) {
     bool result = true;
     if (kind == Child::kWholeFileInMemory) result = BuildWholeRequest();
     if (upload) {
-      QuietReporter quiet;
-      UploadOptions options;
-      result = UploadScanFile(kFilePath, "127.0.0.1", "/", port, "user", "secret", options, quiet);
+      std::ostringstream quiet;
+      Log log(Log::kDisplay, quiet, quiet);
+      UploadSettings settings;
+      settings.address = "http://127.0.0.1:" + std::to_string(port) + "/";
+      settings.username = "user";
+      settings.password = "secret";
+      result = UploadScanFile(kFilePath, settings, log);
     }
     ::_exit(result ? 0 : 1);
   }

@@ -1,13 +1,13 @@
 // Initial Blowfish tables: the hexadecimal digits of the fractional part of pi.
 #include "config/blowfish_tables.h"
 
-const std::array<uint32_t, 18> bf_P = {
+const std::array<uint32_t, 18> kBlowfishP = {
     0x243F6A88, 0x85A308D3, 0x13198A2E, 0x03707344, 0xA4093822, 0x299F31D0,
     0x082EFA98, 0xEC4E6C89, 0x452821E6, 0x38D01377, 0xBE5466CF, 0x34E90C6C,
     0xC0AC29B7, 0xC97C50DD, 0x3F84D5B5, 0xB5470917, 0x9216D5D9, 0x8979FB1B,
 };
 
-const std::array<uint32_t, 1024> bf_S = {
+const std::array<uint32_t, 1024> kBlowfishS = {
     0xD1310BA6, 0x98DFB5AC, 0x2FFD72DB, 0xD01ADFB7, 0xB8E1AFED, 0x6A267E96,
     0xBA7C9045, 0xF12C7F99, 0x24A19947, 0xB3916CF7, 0x0801F2E2, 0x858EFC16,
     0x636920D8, 0x71574E69, 0xA458FEA3, 0xF4933D7E, 0x0D95748F, 0x728EB658,

@@ -4,5 +4,5 @@
 #include <array>
 #include <cstdint>
 
-extern const std::array<uint32_t, 18> bf_P;
-extern const std::array<uint32_t, 1024> bf_S;  // the four boxes one after the other
+extern const std::array<uint32_t, 18> kBlowfishP;
+extern const std::array<uint32_t, 1024> kBlowfishS;  // the four boxes one after the other

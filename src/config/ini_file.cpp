@@ -3,67 +3,61 @@
 #include <sys/stat.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <climits>
 #include <cstdlib>
 #include <fstream>
 
-#include "config/password_cipher.h"
-#include "scan/log.h"
-
 namespace {
-const std::string kBlanks = " \t\n\r";
+
+constexpr std::string_view kBlanks = " \t\n\r";
 
 bool IsCommentMarker(char c) { return c == '#' || c == ';'; }
+
 }  // namespace
 
-void Trim(std::string& str, const std::string& chars, int mode) {
-  const size_t first = str.find_first_not_of(chars);
+void Trim(std::string& text, std::string_view chars, TrimEnds ends) {
+  const size_t first = text.find_first_not_of(chars);
   if (first == std::string::npos) {
-    str.clear();
+    text.clear();
     return;
   }
-  if (mode <= 1) str.erase(0, first);
-  if (mode == 1) return;
-  str.erase(str.find_last_not_of(chars) + 1);
+  if (ends != TrimEnds::kEnd) text.erase(0, first);
+  if (ends != TrimEnds::kStart) text.erase(text.find_last_not_of(chars) + 1);
 }
 
-bool CIniFile::Load(std::string path) {
+std::optional<IniFile> IniFile::Load(const std::string& path) {
   struct stat st {};
-  if (::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) return false;
+  if (::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) return std::nullopt;
   std::ifstream in(path);
-  if (!in.is_open()) return false;
-  LoadFromStream(in);
-  return true;
+  if (!in.is_open()) return std::nullopt;
+  return Parse(in);
 }
 
-void CIniFile::LoadFromStream(std::istream& in) {
-  m_Records.clear();
+IniFile IniFile::Parse(std::istream& in) {
+  IniFile ini;
   std::string section;
   std::string line;
   // A last line without a line feed is not read.
-  while (std::getline(in, line) && !in.eof()) ParseLine(std::move(line), section);
-  FillSettings();
-  if (m_bPasswordIsEncrypted && !m_szHttpPassword.empty())
-    m_szHttpPassword = BlowFish_DecodeFromHexString(m_szHttpPassword);
+  while (std::getline(in, line) && !in.eof()) ini.ParseLine(std::move(line), section);
+  return ini;
 }
 
-void CIniFile::ParseLine(std::string line, std::string& section) {
-  Trim(line, kBlanks, 0);
+void IniFile::ParseLine(std::string line, std::string& section) {
+  Trim(line, kBlanks, TrimEnds::kBoth);
   if (line.empty()) return;
 
-  Record record;
+  IniRecord record;
   if (IsCommentMarker(line[0])) {
     if (line.find_first_of("[=") == std::string::npos) {
-      record.Comments = line + "\n";
-      record.Section = section;
-      record.Value = line;
-      m_Records.push_back(std::move(record));
+      record.comments = line + "\n";
+      record.section = section;
+      record.value = line;
+      records_.push_back(std::move(record));
       return;
     }
-    record.Commented = line[0];
+    record.commented = line[0];
     line.erase(0, 1);
-    Trim(line, kBlanks, 0);
+    Trim(line, kBlanks, TrimEnds::kBoth);
   }
 
   bool header = false;
@@ -74,64 +68,40 @@ void CIniFile::ParseLine(std::string line, std::string& section) {
     section = line;
     header = true;
   }
-  record.Section = section;
+  record.section = section;
   if (const size_t eq = line.find('='); eq != std::string::npos) {
-    record.Key = line.substr(0, eq);
-    record.Value = line.substr(eq + 1);
+    record.key = line.substr(0, eq);
+    record.value = line.substr(eq + 1);
   } else if (!header) {
-    record.Value = line;
+    record.value = line;
   }
-  m_Records.push_back(std::move(record));
+  records_.push_back(std::move(record));
 }
 
-std::vector<CIniFile::Record> CIniFile::GetSection(std::string section) const {
-  std::vector<Record> out;
-  for (const Record& r : m_Records) {
-    if (r.Section == section && (!r.Key.empty() || !r.Value.empty())) out.push_back(r);
+std::vector<IniRecord> IniFile::Section(std::string_view section) const {
+  std::vector<IniRecord> out;
+  for (const IniRecord& r : records_) {
+    if (r.section == section && (!r.key.empty() || !r.value.empty())) out.push_back(r);
   }
   return out;
 }
 
-std::vector<CIniFile::Record> CIniFile::GetRecord(std::string section,
-                                                  std::string key) const {
-  auto it = std::find_if(m_Records.begin(), m_Records.end(),
-                         RecordSectionKeyIs(std::move(section), std::move(key)));
-  if (it == m_Records.end()) return {};
-  return {*it};
+const IniRecord* IniFile::Find(std::string_view section, std::string_view key) const {
+  const auto it = std::find_if(records_.begin(), records_.end(), [&](const IniRecord& r) {
+    return r.section == section && r.key == key;
+  });
+  return it == records_.end() ? nullptr : &*it;
 }
 
-std::string CIniFile::GetString(std::string section, std::string key) const {
-  auto found = GetRecord(std::move(section), std::move(key));
-  return found.empty() ? std::string() : found.front().Value;
+std::string IniFile::String(std::string_view section, std::string_view key) const {
+  const IniRecord* record = Find(section, key);
+  return record ? record->value : std::string();
 }
 
-int CIniFile::GetNumber(std::string section, std::string key, int def) const {
-  const std::string text = GetString(std::move(section), std::move(key));
-  if (text.empty()) return def;
-  // atoi semantics, without its undefined behaviour on overflow.
-  errno = 0;
+int IniFile::Number(std::string_view section, std::string_view key, int fallback) const {
+  const std::string text = String(section, key);
+  if (text.empty()) return fallback;
+  // atoi's reading, without its undefined behaviour on overflow.
   const long value = std::strtol(text.c_str(), nullptr, 10);
   return static_cast<int>(std::clamp<long>(value, INT_MIN, INT_MAX));
-}
-
-void CIniFile::FillSettings() {
-  GLOBAL::m_bLogging = GetNumber("Settings", "Log", 0);
-  m_bFiles = GetNumber("Settings", "Files", 1) != 0;
-  m_bAllFiles = GetNumber("Settings", "AllFiles", 0) != 0;
-  m_bMsi = GetNumber("Settings", "Msi", 1) != 0;
-  m_bShortcuts = GetNumber("Settings", "Shortcuts", 1) != 0;
-  m_bCRC = GetNumber("Settings", "CRC", 0) != 0;
-  m_bCompress = GetNumber("Settings", "Compress", 1) != 0;
-  m_nPause = GetNumber("Settings", "Pause", 0);
-  m_IgnoreFolders = GetSection("IgnoreFolders");
-  m_szComputerData = GetString("Settings", "ComputerData");
-  m_szOutputFolder = GetString("Settings", "OutputFolder");
-  m_bUploadByHttp = GetNumber("Settings", "UploadByHttp", 0) != 0;
-  m_szHttpAddress = GetString("HTTP", "Address");
-  m_szHttpUsername = GetString("HTTP", "Username");
-  m_szHttpPassword = GetString("HTTP", "Password");
-  m_bPasswordIsEncrypted = GetNumber("HTTP", "PasswordIsEncrypted", 0) != 0;
-  m_nHttpTimeout = GetNumber("HTTP", "Timeout", 300);
-  if (m_nHttpTimeout < 0) m_nHttpTimeout = 300;  // a negative bound means nothing; keep the default
-  m_szHttpCAFile = GetString("HTTP", "CAFile");
 }

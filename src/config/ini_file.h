@@ -1,73 +1,47 @@
-// The settings file: INI text kept line by line as records, and the typed
-// settings the agent reads from it.
+// The settings file: INI text kept line by line as records, looked up by
+// section and key.
 #pragma once
 
 #include <istream>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
-// Removes characters of `chars` from the ends of `str`: mode 0 both ends,
-// 1 only the start, 2 only the end. A string made only of such characters
-// becomes empty.
-void Trim(std::string& str, const std::string& chars, int mode);
+// One non-blank line of the file.
+struct IniRecord {
+  std::string comments;  // a comment line followed by "\n"; else empty
+  char commented = ' ';  // '#' or ';' for a commented-out line
+  std::string section;
+  std::string key;       // text before the first "="
+  std::string value;     // text after the first "=" (or the whole line)
+};
 
-class CIniFile {
+class IniFile {
  public:
-  // One non-blank line of the settings file.
-  struct Record {
-    std::string Comments;  // a comment line followed by "\n"; else empty
-    char Commented = ' ';  // '#' or ';' for a commented-out line
-    std::string Section;
-    std::string Key;       // text before the first "="
-    std::string Value;     // text after the first "=" (or the whole line)
-  };
+  // The file at `path`; nothing when it cannot be opened or is a directory.
+  static std::optional<IniFile> Load(const std::string& path);
+  // Lines end at "\n", and a last line without one is not read.
+  static IniFile Parse(std::istream& in);
 
-  // True for records of exactly this section and key (case-sensitive).
-  struct RecordSectionKeyIs {
-    RecordSectionKeyIs(std::string section, std::string key)
-        : Section(std::move(section)), Key(std::move(key)) {}
-    bool operator()(const Record& record) const {
-      return record.Section == Section && record.Key == Key;
-    }
-    std::string Section;
-    std::string Key;
-  };
-
-  CIniFile() = default;
-  virtual ~CIniFile() = default;
-
-  // Reads the file at `path` and fills the settings from it. False when the
-  // file cannot be opened (or is a directory); nothing changes then.
-  bool Load(std::string path);
-  // The same for text already at hand; lines end at "\n", and a last line
-  // without one is not read.
-  void LoadFromStream(std::istream& in);
-
-  std::vector<Record> GetSection(std::string section) const;
-  std::vector<Record> GetRecord(std::string section, std::string key) const;
-  std::string GetString(std::string section, std::string key) const;
-  int GetNumber(std::string section, std::string key, int def) const;
-
-  bool m_bFiles = true;
-  bool m_bAllFiles = false;
-  bool m_bCRC = false;
-  bool m_bMsi = true;
-  bool m_bShortcuts = true;
-  bool m_bCompress = true;
-  int m_nPause = 0;
-  std::string m_szComputerData;
-  std::string m_szOutputFolder;
-  std::vector<Record> m_IgnoreFolders;
-  bool m_bUploadByHttp = false;
-  std::string m_szHttpAddress;
-  std::string m_szHttpUsername;
-  std::string m_szHttpPassword;
-  bool m_bPasswordIsEncrypted = false;
-  int m_nHttpTimeout = 300;     // seconds for connect, each send and receive; 0 waits forever
-  std::string m_szHttpCAFile;   // PEM certificates trusted for https:// instead of the system's
-  std::vector<Record> m_Records;
+  const std::vector<IniRecord>& records() const { return records_; }
+  // Every record of `section` that has a key or a value, in file order.
+  std::vector<IniRecord> Section(std::string_view section) const;
+  // The first record of exactly this section and key (case-sensitive), or null.
+  const IniRecord* Find(std::string_view section, std::string_view key) const;
+  // Its value; empty when there is none.
+  std::string String(std::string_view section, std::string_view key) const;
+  // Its value read like atoi; `fallback` when it is missing or empty.
+  int Number(std::string_view section, std::string_view key, int fallback) const;
 
  private:
   void ParseLine(std::string line, std::string& section);
-  void FillSettings();
+
+  std::vector<IniRecord> records_;
 };
+
+enum class TrimEnds { kBoth, kStart, kEnd };
+
+// Removes characters of `chars` from the given ends of `text`. A text made
+// only of such characters becomes empty.
+void Trim(std::string& text, std::string_view chars, TrimEnds ends);

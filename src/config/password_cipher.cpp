@@ -44,121 +44,104 @@ int HexValue(char c) {
 
 }  // namespace
 
-CBlowFish::CBlowFish()
-    : PArray(new uint32_t[18]()), SBoxes(new uint32_t[1024]()) {}
-
-CBlowFish::~CBlowFish() = default;
-
-uint32_t CBlowFish::F(uint32_t x) const {
-  const uint32_t* s = SBoxes.get();
-  return ((s[x >> 24] + s[256 + ((x >> 16) & 0xFF)]) ^ s[512 + ((x >> 8) & 0xFF)]) +
-         s[768 + (x & 0xFF)];
-}
-
-void CBlowFish::Blowfish_encipher(uint32_t& left, uint32_t& right) const {
-  const uint32_t* p = PArray.get();
-  uint32_t l = left ^ p[0];
-  uint32_t r = right;
-  for (int i = 1; i <= 15; i += 2) {
-    r ^= F(l) ^ p[i];
-    l ^= F(r) ^ p[i + 1];
-  }
-  r ^= p[17];
-  left = r;
-  right = l;
-}
-
-void CBlowFish::Blowfish_decipher(uint32_t& left, uint32_t& right) const {
-  const uint32_t* p = PArray.get();
-  uint32_t l = left ^ p[17];
-  uint32_t r = right;
-  for (int i = 16; i >= 2; i -= 2) {
-    r ^= F(l) ^ p[i];
-    l ^= F(r) ^ p[i - 1];
-  }
-  r ^= p[0];
-  left = r;
-  right = l;
-}
-
-void CBlowFish::Initialize(const unsigned char* key, int keyLength) {
-  std::copy(bf_P.begin(), bf_P.end(), PArray.get());
-  std::copy(bf_S.begin(), bf_S.end(), SBoxes.get());
-  if (keyLength < 1) return;
-  int j = 0;
-  for (int i = 0; i < 18; ++i) {
+Blowfish::Blowfish(const unsigned char* key, size_t keyLength)
+    : p_(kBlowfishP), s_(kBlowfishS) {
+  if (keyLength == 0) return;
+  size_t j = 0;
+  for (uint32_t& p : p_) {
     uint32_t word = 0;
-    for (int k = 0; k < 4; ++k) word = (word << 8) | key[(j + k) % keyLength];
-    PArray[i] ^= word;
+    for (size_t k = 0; k < 4; ++k) word = (word << 8) | key[(j + k) % keyLength];
+    p ^= word;
     j = (j + 4) % keyLength;
   }
   uint32_t l = 0, r = 0;
-  for (int i = 0; i < 18; i += 2) {
-    Blowfish_encipher(l, r);
-    PArray[i] = l;
-    PArray[i + 1] = r;
+  for (size_t i = 0; i < p_.size(); i += 2) {
+    EncipherBlock(l, r);
+    p_[i] = l;
+    p_[i + 1] = r;
   }
-  for (int i = 0; i < 1024; i += 2) {
-    Blowfish_encipher(l, r);
-    SBoxes[i] = l;
-    SBoxes[i + 1] = r;
+  for (size_t i = 0; i < s_.size(); i += 2) {
+    EncipherBlock(l, r);
+    s_[i] = l;
+    s_[i + 1] = r;
   }
 }
 
-unsigned long CBlowFish::GetOutputLength(unsigned long length) {
-  return length % 8 == 0 ? length : length - length % 8 + 8;
+uint32_t Blowfish::F(uint32_t x) const {
+  return ((s_[x >> 24] + s_[256 + ((x >> 16) & 0xFF)]) ^ s_[512 + ((x >> 8) & 0xFF)]) +
+         s_[768 + (x & 0xFF)];
 }
 
-unsigned long CBlowFish::Encode(const unsigned char* input, unsigned char* output,
-                                unsigned long length) {
-  const unsigned long total = GetOutputLength(length);
-  for (unsigned long o = 0; o < total; o += 8) {
+void Blowfish::EncipherBlock(uint32_t& left, uint32_t& right) const {
+  uint32_t l = left ^ p_[0];
+  uint32_t r = right;
+  for (int i = 1; i <= 15; i += 2) {
+    r ^= F(l) ^ p_[i];
+    l ^= F(r) ^ p_[i + 1];
+  }
+  r ^= p_[17];
+  left = r;
+  right = l;
+}
+
+void Blowfish::DecipherBlock(uint32_t& left, uint32_t& right) const {
+  uint32_t l = left ^ p_[17];
+  uint32_t r = right;
+  for (int i = 16; i >= 2; i -= 2) {
+    r ^= F(l) ^ p_[i];
+    l ^= F(r) ^ p_[i - 1];
+  }
+  r ^= p_[0];
+  left = r;
+  right = l;
+}
+
+size_t Blowfish::PaddedLength(size_t length) { return (length + 7) / 8 * 8; }
+
+size_t Blowfish::Encrypt(const unsigned char* input, unsigned char* output, size_t length) const {
+  const size_t total = PaddedLength(length);
+  for (size_t o = 0; o < total; o += 8) {
     unsigned char block[8] = {};
-    std::copy_n(input + o, std::min<unsigned long>(8, length - o), block);
+    std::copy_n(input + o, std::min<size_t>(8, length - o), block);
     uint32_t l = LoadHalf(block), r = LoadHalf(block + 4);
-    Blowfish_encipher(l, r);
+    EncipherBlock(l, r);
     StoreHalf(l, output + o);
     StoreHalf(r, output + o + 4);
   }
   return total;
 }
 
-void CBlowFish::Decode(const unsigned char* input, unsigned char* output,
-                       unsigned long length) {
-  for (unsigned long o = 0; o < length; o += 8) {
+void Blowfish::Decrypt(const unsigned char* input, unsigned char* output, size_t length) const {
+  for (size_t o = 0; o < length; o += 8) {
     uint32_t l = LoadHalf(input + o), r = LoadHalf(input + o + 4);
-    Blowfish_decipher(l, r);
+    DecipherBlock(l, r);
     StoreHalf(l, output + o);
     StoreHalf(r, output + o + 4);
   }
 }
 
-std::string BlowFish_DecodeFromHexString(std::string_view hex) {
+std::string DecryptPassword(std::string_view hex) {
   const size_t positions = (hex.size() + 1) / 2;
   // Zeroed and padded to whole blocks, so odd or broken text never reaches
   // undefined bytes.
-  std::vector<unsigned char> work(CBlowFish::GetOutputLength(positions), 0);
+  std::vector<unsigned char> work(Blowfish::PaddedLength(positions), 0);
   for (size_t p = 0; p < hex.size(); p += 2) {
     const int high = HexValue(hex[p]);
     if (high < 0) continue;
     const int low = p + 1 < hex.size() ? HexValue(hex[p + 1]) : -1;
     work[p / 2] = static_cast<unsigned char>(low < 0 ? high : high * 16 + low);
   }
-  CBlowFish cipher;
   const auto key = PasswordKey();
-  cipher.Initialize(key.data(), kKeyLength);
-  cipher.Decode(work.data(), work.data(), work.size());
+  Blowfish(key.data(), key.size()).Decrypt(work.data(), work.data(), work.size());
   const auto end = std::find(work.begin(), work.begin() + positions, 0);
   return std::string(work.begin(), end);
 }
 
-std::string BlowFish_EncodeToHexString(std::string_view password) {
-  std::vector<unsigned char> buffer(CBlowFish::GetOutputLength(password.size()), 0);
+std::string EncryptPassword(std::string_view password) {
+  std::vector<unsigned char> buffer(Blowfish::PaddedLength(password.size()), 0);
   std::copy(password.begin(), password.end(), buffer.begin());
-  CBlowFish cipher;
   const auto key = PasswordKey();
-  cipher.Initialize(key.data(), kKeyLength);
-  cipher.Encode(buffer.data(), buffer.data(), password.size());
+  Blowfish(key.data(), key.size()).Encrypt(buffer.data(), buffer.data(), password.size());
   static constexpr char kDigits[] = "0123456789ABCDEF";
   std::string hex;
   hex.reserve(buffer.size() * 2);

@@ -13,7 +13,7 @@ namespace {
 using Bytes = std::vector<unsigned char>;
 
 // Published vectors, each 32-bit half stored least significant byte first.
-TEST(BlowFish, PublishedVectorsInTheBlockLayout) {
+TEST(Blowfish, PublishedVectorsInTheBlockLayout) {
   using Vector = std::tuple<Bytes, Bytes, Bytes>;  // key, plain, cipher
   for (const auto& [key, plain, cipher] : std::vector<Vector>{
            {Bytes(8, 0), Bytes(8, 0), {0x45, 0x97, 0xF9, 0x4E, 0x78, 0xDD, 0x98, 0x61}},
@@ -22,30 +22,28 @@ TEST(BlowFish, PublishedVectorsInTheBlockLayout) {
            {{0xFE, 0xDC, 0xBA, 0x98, 0x76, 0x54, 0x32, 0x10},
             {0x67, 0x45, 0x23, 0x01, 0xEF, 0xCD, 0xAB, 0x89},
             {0x0F, 0xAB, 0xCE, 0x0A, 0x8D, 0xA2, 0xA0, 0xC6}}}) {
-    CBlowFish bf;
-    bf.Initialize(key.data(), 8);
+    const Blowfish bf(key.data(), 8);
     Bytes block = plain;
-    EXPECT_EQ(bf.Encode(block.data(), block.data(), 8), 8u);
+    EXPECT_EQ(bf.Encrypt(block.data(), block.data(), 8), 8u);
     EXPECT_EQ(block, cipher);
-    bf.Decode(block.data(), block.data(), 8);
+    bf.Decrypt(block.data(), block.data(), 8);
     EXPECT_EQ(block, plain);
   }
 }
 
-TEST(BlowFish, PadsTheLastBlockWithZerosInPlaceOrNot) {
-  for (unsigned long n = 0; n <= 16; ++n) EXPECT_EQ(CBlowFish::GetOutputLength(n), (n + 7) / 8 * 8);
-  CBlowFish bf;
-  bf.Initialize(reinterpret_cast<const unsigned char*>("key"), 3);
+TEST(Blowfish, PadsTheLastBlockWithZerosInPlaceOrNot) {
+  for (size_t n = 0; n <= 16; ++n) EXPECT_EQ(Blowfish::PaddedLength(n), (n + 7) / 8 * 8);
+  const Blowfish bf(reinterpret_cast<const unsigned char*>("key"), 3);
   Bytes in = {'a', 'b', 'c', 0xEE, 0xEE, 0xEE, 0xEE, 0xEE};  // bytes past 3 must not count
   Bytes out(8);
-  EXPECT_EQ(bf.Encode(in.data(), out.data(), 3), 8u);
+  EXPECT_EQ(bf.Encrypt(in.data(), out.data(), 3), 8u);
   Bytes inPlace = {'a', 'b', 'c', 0, 0, 0, 0, 0};
-  bf.Encode(inPlace.data(), inPlace.data(), 3);
+  bf.Encrypt(inPlace.data(), inPlace.data(), 3);
   EXPECT_EQ(out, inPlace);
   Bytes data(40), other(40);
   for (size_t i = 0; i < data.size(); ++i) data[i] = static_cast<unsigned char>(i * 7);
-  bf.Decode(data.data(), other.data(), 40);
-  bf.Decode(data.data(), data.data(), 40);
+  bf.Decrypt(data.data(), other.data(), 40);
+  bf.Decrypt(data.data(), data.data(), 40);
   EXPECT_EQ(data, other);
 }
 
@@ -53,29 +51,29 @@ TEST(PasswordHex, RoundTripsEveryLengthFrom1To255InEitherCase) {
   std::string password;
   for (int n = 1; n <= 255; ++n) {
     password.push_back(static_cast<char>(' ' + (n * 37) % 95));
-    const std::string hex = BlowFish_EncodeToHexString(password);
-    ASSERT_EQ(hex.size(), CBlowFish::GetOutputLength(n) * 2);
+    const std::string hex = EncryptPassword(password);
+    ASSERT_EQ(hex.size(), Blowfish::PaddedLength(n) * 2);
     ASSERT_EQ(hex.find_first_not_of("0123456789ABCDEF"), std::string::npos);
-    ASSERT_EQ(BlowFish_DecodeFromHexString(hex), password) << n;
+    ASSERT_EQ(DecryptPassword(hex), password) << n;
     std::string lower;
     for (char c : hex) lower += static_cast<char>(std::tolower(c));
-    ASSERT_EQ(BlowFish_DecodeFromHexString(lower), password) << n;
+    ASSERT_EQ(DecryptPassword(lower), password) << n;
   }
 }
 
 TEST(PasswordHex, BrokenTextDecodesWithoutReadingUndefinedBytes) {
-  EXPECT_EQ(BlowFish_DecodeFromHexString(""), "");
+  EXPECT_EQ(DecryptPassword(""), "");
   // Odd and short counts and non-hex pairs: the same text always gives the
   // same result, as the work buffer starts zeroed.
   for (std::string text : {"A", "ABC", "0123456789", "ZZ12ZZ34ZZ56ZZ78", "G1H2I3J4K5L6M7N8O9"}) {
-    const std::string first = BlowFish_DecodeFromHexString(text);
-    EXPECT_EQ(BlowFish_DecodeFromHexString(text), first) << text;
+    const std::string first = DecryptPassword(text);
+    EXPECT_EQ(DecryptPassword(text), first) << text;
     EXPECT_LE(first.size(), (text.size() + 1) / 2) << text;
   }
   // A pair that does not start with a digit stands for a zero byte.
-  std::string spoiled = BlowFish_EncodeToHexString("abcdefgh"), zeroed = spoiled;
-  EXPECT_EQ(BlowFish_DecodeFromHexString(spoiled.replace(4, 2, "xy")),
-            BlowFish_DecodeFromHexString(zeroed.replace(4, 2, "00")));
+  std::string spoiled = EncryptPassword("abcdefgh"), zeroed = spoiled;
+  EXPECT_EQ(DecryptPassword(spoiled.replace(4, 2, "xy")),
+            DecryptPassword(zeroed.replace(4, 2, "00")));
 }
 
 }  // namespace

@@ -45,11 +45,7 @@ const bool kHasClmul = DetectClmul();
 
 }  // namespace
 
-constinit const std::array<uint32_t, 256> s_arrdwCrc32Table = kTables[0];
-
-void CalcCrc32(unsigned char byte, unsigned int& crc) {
-  crc = (crc >> 8) ^ s_arrdwCrc32Table[(crc ^ byte) & 0xFF];
-}
+constinit const std::array<uint32_t, 256> kCrc32Table = kTables[0];
 
 uint32_t Crc32UpdatePortable(uint32_t crc, const unsigned char* data, size_t size) {
   const auto& t = kTables;

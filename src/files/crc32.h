@@ -6,13 +6,15 @@
 #include <cstdint>
 
 // Entry i: i shifted right eight times, XOR-ing the polynomial in for every 1 shifted out.
-extern const std::array<uint32_t, 256> s_arrdwCrc32Table;
+extern const std::array<uint32_t, 256> kCrc32Table;
 
 // Folds one byte into the running checksum.
-void CalcCrc32(unsigned char byte, unsigned int& crc);
+inline uint32_t Crc32FoldByte(uint32_t crc, unsigned char byte) {
+  return (crc >> 8) ^ kCrc32Table[(crc ^ byte) & 0xFF];
+}
 
 // Folds `size` bytes into the running checksum; the same result as
-// CalcCrc32 byte by byte, only faster. No pre- or post-inversion here.
+// Crc32FoldByte byte by byte, only faster. No pre- or post-inversion here.
 uint32_t Crc32Update(uint32_t crc, const unsigned char* data, size_t size);
 
 // The portable path of Crc32Update (slicing by 16), exposed for tests and benchmarks.

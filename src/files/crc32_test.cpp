@@ -6,16 +6,16 @@
 #include <string>
 #include <vector>
 
+#include "base/unique_fd.h"
 #include "files/crc32.h"
 #include "files/file_crc.h"
-#include "scan/unique_fd.h"
 #include "temp_dir.h"
 
 namespace {
 
 // The reference: the byte-at-a-time table fold.
 uint32_t ByteFold(const void* data, size_t size, uint32_t crc = ~0u) {
-  for (size_t i = 0; i < size; ++i) CalcCrc32(static_cast<const unsigned char*>(data)[i], crc);
+  for (size_t i = 0; i < size; ++i) crc = Crc32FoldByte(crc, static_cast<const unsigned char*>(data)[i]);
   return crc;
 }
 
@@ -38,11 +38,7 @@ TEST(Crc32, FastPathsMatchTheByteFold) {
   }
 }
 
-unsigned int FileCrc(const std::string& path) {
-  unsigned int crc = 12345;
-  EXPECT_EQ(FileCrc32Streams(path.c_str(), crc), 0);
-  return crc;
-}
+uint32_t FileCrc(const std::string& path) { return FileCrc32(path.c_str()); }
 
 // Sizes around the 4096-byte blocks and the read buffer count every byte;
 // what is not a regular file is neither read nor waited for.

@@ -2,8 +2,8 @@
 
 #include <fcntl.h>
 
+#include "base/regular_file.h"
 #include "files/crc32.h"
-#include "files/regular_file.h"
 
 CrcReader::CrcReader() : buffer_(new unsigned char[kBufferSize]) {}
 
@@ -15,10 +15,9 @@ uint32_t CrcReader::Continue(int fd, uint32_t crc) {
   }
 }
 
-int FileCrc32Streams(const char* path, unsigned int& crc) {
-  crc = 0xFFFFFFFFu;
+uint32_t FileCrc32(const char* path) {
+  uint32_t crc = 0xFFFFFFFFu;
   UniqueFd fd = OpenRegularAt(AT_FDCWD, path);
   if (fd) crc = CrcReader().Continue(fd.Get(), crc);
-  crc ^= 0xFFFFFFFFu;
-  return 0;
+  return crc ^ 0xFFFFFFFFu;
 }

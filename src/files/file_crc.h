@@ -4,9 +4,9 @@
 #include <cstdint>
 #include <memory>
 
-// Computes the checksum of the file at `path` into `crc`: 0 when it cannot
-// be opened, is empty or is not a regular file. Always returns 0.
-int FileCrc32Streams(const char* path, unsigned int& crc);
+// The checksum of the file at `path`: 0 when it cannot be opened, is empty or
+// is not a regular file.
+uint32_t FileCrc32(const char* path);
 
 // A fixed read buffer, so memory does not depend on file size; the scan
 // keeps one for the whole walk.

@@ -3,7 +3,7 @@
 #include <cinttypes>
 #include <cstdio>
 
-#include "scan/xml_escape.h"
+#include "base/document_text.h"
 
 std::string FormatUtc(time_t when) {
   struct tm parts {};
@@ -18,21 +18,6 @@ std::string_view RowDirectory(std::string_view directory) {
   return directory;
 }
 
-namespace {
-
-void AppendEscaped(std::string& line, std::string_view value) {
-  for (char c : value) {
-    const unsigned char u = static_cast<unsigned char>(c);
-    if (c == '&' || c == '<' || c == '>' || c == '"' || u < 0x20) {
-      line += XmlEscaped(value);
-      return;
-    }
-  }
-  line += value;
-}
-
-}  // namespace
-
 void AppendFileRow(std::string& line, const FileRow& row) {
   char size[24];
   std::snprintf(size, sizeof size, "%" PRId64, row.size);
@@ -40,15 +25,15 @@ void AppendFileRow(std::string& line, const FileRow& row) {
   if (row.crc != 0) std::snprintf(crc, sizeof crc, "%08X", row.crc);
 
   line += "\t\t<z:row c0=\"\" c1=\"\" c2=\"\" c3=\"\" c4=\"";
-  AppendEscaped(line, row.name);
+  AppendAttributeText(line, row.name);
   line += "\" c5=\"";
   line += size;
   line += "\" c6=\"";
   line += FormatUtc(row.changed);
   line += "\" c7=\"\" c8=\"";
-  AppendEscaped(line, row.owner);
+  AppendAttributeText(line, row.owner);
   line += "\" c9=\"\" c10=\"\" c11=\"";
-  AppendEscaped(line, RowDirectory(row.directory));
+  AppendAttributeText(line, RowDirectory(row.directory));
   line += "\" c12=\"";
   line += FormatUtc(row.modified);
   line += "\" c13=\"\" c14=\"\" c15=\"";

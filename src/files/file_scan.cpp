@@ -1,21 +1,57 @@
 #include "files/file_scan.h"
 
+#include <fcntl.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
+#include <cstring>
+#include <thread>
 
-#include <iostream>
-
-#include "files/scan_tree.h"
-#include "scan/globals.h"
-
-uint32_t nFileCounter = 0;
-uint32_t nExeCounter = 0;
-int32_t m_nSleepCount = 0;
+#include "base/regular_file.h"
+#include "files/crc32.h"
+#include "files/file_crc.h"
+#include "files/file_row.h"
+#include "files/ignore_rules.h"
+#include "files/owner_names.h"
+#include "files/tree_walk.h"
 
 namespace {
 
-// Open directories stay well inside the descriptor limit, however low it is set.
+// Decimal with at least eight digits, as "%.8u" gives it.
+char* PutCounter(char* out, uint32_t value) {
+  char digits[10];
+  int n = 0;
+  do {
+    digits[n++] = static_cast<char>('0' + value % 10);
+    value /= 10;
+  } while (value != 0);
+  while (n < 8) digits[n++] = '0';
+  while (n > 0) *out++ = digits[--n];
+  return out;
+}
+
+}  // namespace
+
+// "\r%.8u %.8u %s" followed by 70 spaces, cut to 80 bytes; the prefix alone
+// is 19 bytes, so the line is always exactly 80. Formatted by hand: it is
+// drawn for every entry.
+void FormatProgressLine(ProgressLine& line, uint32_t entries, uint32_t rows,
+                        std::string_view directory) {
+  char* p = line.data();
+  *p++ = '\r';
+  p = PutCounter(p, entries);
+  *p++ = ' ';
+  p = PutCounter(p, rows);
+  *p++ = ' ';
+  const size_t room = line.size() - static_cast<size_t>(p - line.data());
+  const size_t shown = std::min(directory.size(), room);
+  std::memcpy(p, directory.data(), shown);
+  std::memset(p + shown, ' ', room - shown);
+}
+
 size_t OpenDirectoryBudget() {
   constexpr size_t kDefault = 64;
   struct rlimit limit {};
@@ -23,25 +59,111 @@ size_t OpenDirectoryBudget() {
   return std::clamp<size_t>(static_cast<size_t>(limit.rlim_cur) / 4, 2, kDefault);
 }
 
+namespace {
+
+constexpr uint32_t kCrcInit = 0xFFFFFFFFu;
+
+class FileScanVisitor : public TreeVisitor {
+ public:
+  FileScanVisitor(const FileScanOptions& options, DocumentWriter& document, Log& log,
+                  FileScanCounters& counters)
+      : options_(options), document_(document), log_(log), counters_(counters),
+        ignore_(options.ignoreValues) {}
+
+  bool EnterDirectory(const std::string& path) override {
+    if (auto message = ignore_.Check(path)) {
+      log_.Print(*message);
+      return false;
+    }
+    return true;
+  }
+
+  bool VisitEntry(int dirFd, std::string_view directory, std::string_view name,
+                  const std::string& path) override {
+    ++counters_.entries;
+    if (log_.display()) {
+      FormatProgressLine(progress_, counters_.entries, counters_.rows, directory);
+      log_.Display(std::string_view(progress_.data(), progress_.size()));
+    }
+    Pause();
+    if (log_.entries()) log_.Message(path);
+
+    struct stat st {};
+    const char* bareName = path.c_str() + (path.size() - name.size());  // zero-terminated
+    if (fstatat(dirFd, bareName, &st, AT_SYMLINK_NOFOLLOW) != 0) return false;
+    if (S_ISDIR(st.st_mode)) {
+      if (log_.directories()) log_.Message(path);
+      return true;
+    }
+    if (S_ISREG(st.st_mode) && st.st_size > 0 && path != "/proc/kcore")
+      Select(dirFd, bareName, directory, name, st);
+    return false;
+  }
+
+ private:
+  void Pause() {
+    if (counters_.sinceLastPause > 10 && options_.pauseMs > 0) {
+      counters_.sinceLastPause = 0;
+      if (options_.sleep) options_.sleep(options_.pauseMs);
+      else std::this_thread::sleep_for(std::chrono::milliseconds(options_.pauseMs));
+    }
+    ++counters_.sinceLastPause;
+  }
+
+  // O_NOATIME is refused (one wasted open) for others' files unless we are root.
+  bool MayKeepAccessTime(const struct stat& st) const { return euid_ == 0 || st.st_uid == euid_; }
+
+  void Select(int dirFd, const char* bareName, std::string_view directory,
+              std::string_view name, const struct stat& st) {
+    uint32_t crc = 0;
+    if (options_.allFiles) {
+      if (options_.crc) {
+        UniqueFd fd = OpenRegularAt(dirFd, bareName, MayKeepAccessTime(st));
+        if (fd) crc = crcReader_.Continue(fd.Get(), kCrcInit) ^ kCrcInit;
+      }
+    } else {
+      UniqueFd fd = OpenRegularAt(dirFd, bareName, MayKeepAccessTime(st));
+      if (!fd) return;
+      unsigned char header[10];
+      const long n = ReadRetrying(fd.Get(), header, sizeof header);
+      if (!IsElfHeader(header, n)) return;
+      // The header already read is the start of the checksum.
+      if (options_.crc)
+        crc = crcReader_.Continue(fd.Get(), Crc32Update(kCrcInit, header, static_cast<size_t>(n))) ^
+              kCrcInit;
+    }
+    ++counters_.rows;
+    FileRow row;
+    row.name = name;
+    row.directory = directory;
+    row.size = st.st_size;
+    row.changed = st.st_ctime;
+    row.modified = st.st_mtime;
+    row.accessed = st.st_atime;
+    row.owner = owners_.Get(st.st_uid);
+    row.crc = crc;
+    line_.clear();
+    AppendFileRow(line_, row);
+    document_.Markup(line_);
+  }
+
+  const FileScanOptions& options_;
+  DocumentWriter& document_;
+  Log& log_;
+  FileScanCounters& counters_;
+  ProgressLine progress_;
+  IgnoreRules ignore_;
+  OwnerNames owners_;
+  CrcReader crcReader_;
+  std::string line_;
+  const uid_t euid_ = geteuid();
+};
+
 }  // namespace
 
-int ScanDir(const char* path) {
-  if (!path) return 1;
-  FileScanOptions options;
-  options.allFiles = ini.m_bAllFiles;
-  options.crc = ini.m_bCRC;
-  options.pauseMs = ini.m_nPause;
-  options.logLevel = GLOBAL::m_bLogging;
-  for (const CIniFile::Record& record : ini.m_IgnoreFolders)
-    options.ignoreValues.push_back(record.Value);
-  options.maxOpenDirs = OpenDirectoryBudget();
-  options.log = [](std::string_view text) { GLOBAL::LogMsg(text); };
-
-  FileScanCounters counters{nFileCounter, nExeCounter, m_nSleepCount};
-  // std::cout shares stdio's buffer: no system call per progress line.
-  ScanTree(file, std::cout, options, path, counters);
-  nFileCounter = counters.files;
-  nExeCounter = counters.exes;
-  m_nSleepCount = counters.sleepCount;
-  return 1;
+FileScanCounters ScanFiles(const std::string& root, const FileScanOptions& options,
+                           DocumentWriter& document, Log& log, FileScanCounters counters) {
+  FileScanVisitor visitor(options, document, log, counters);
+  WalkTree(root, visitor, options.maxOpenDirs);
+  return counters;
 }

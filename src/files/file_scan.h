@@ -1,13 +1,44 @@
-// The file inventory: walks a tree and writes one rowset row per selected file.
+// The file inventory: walks a tree and writes one z:row per selected file
+// (every ELF file, or every non-empty regular file).
 #pragma once
 
+#include <array>
 #include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
 
-// Entries visited, rows written and entries since the last pause, over the whole run.
-extern uint32_t nFileCounter;
-extern uint32_t nExeCounter;
-extern int32_t m_nSleepCount;
+#include "base/document_text.h"
+#include "base/log.h"
 
-// Scans `path` and everything below it into the scan file, with the
-// settings of `ini`. Always returns 1.
-int ScanDir(const char* path);
+struct FileScanOptions {
+  bool allFiles = false;     // every non-empty regular file, not only ELF files
+  bool crc = false;          // checksum each selected file
+  int pauseMs = 0;           // sleep this long once per 11 entries when > 0
+  std::vector<std::string> ignoreValues;  // [IgnoreFolders] values, file order
+  size_t maxOpenDirs = 64;   // directories held open at once
+  std::function<void(int ms)> sleep;      // the pause; a real sleep when empty
+};
+
+struct FileScanCounters {
+  uint32_t entries = 0;        // entries visited
+  uint32_t rows = 0;           // rows written
+  int32_t sinceLastPause = 0;  // entries since the last pause
+};
+
+// Scans `root` and everything below it into `document`, counting on from
+// `counters`. The ignore messages, the progress display and the entries and
+// directories the level asks for go to `log`.
+FileScanCounters ScanFiles(const std::string& root, const FileScanOptions& options,
+                           DocumentWriter& document, Log& log, FileScanCounters counters = {});
+
+// Directories the scan may hold open: a quarter of the descriptor limit, at
+// least 2 and at most 64.
+size_t OpenDirectoryBudget();
+
+// The progress display's line: "\r", both counters in at least eight
+// digits, the directory, padded with spaces and cut to 80 bytes.
+using ProgressLine = std::array<char, 80>;
+void FormatProgressLine(ProgressLine& line, uint32_t entries, uint32_t rows,
+                        std::string_view directory);

@@ -7,18 +7,18 @@
 #include <memory>
 #include <vector>
 
-#include "files/dir_search.h"
-#include "scan/unique_fd.h"
+#include "base/dir_search.h"
+#include "base/unique_fd.h"
 
 namespace {
 
 constexpr int kDirFlags = O_RDONLY | O_DIRECTORY | O_NONBLOCK | O_CLOEXEC;
 
 // One directory on the walk's stack. While open it is read through its
-// live CDirSearch, or, once it had to give up its descriptor and was
+// live DirSearch, or, once it had to give up its descriptor and was
 // reopened, from the names read ahead before that.
 struct Frame {
-  std::unique_ptr<CDirSearch> search;  // live stream, or none
+  std::unique_ptr<DirSearch> search;  // live stream, or none
   UniqueFd fd;                         // descriptor after a reopen
   bool primed = false;                 // search holds an unreturned first entry
   std::vector<std::string> readAhead;  // names still to visit once closed
@@ -28,7 +28,7 @@ struct Frame {
   dev_t dev = 0;         // identity, recorded when the descriptor is given up
   ino_t ino = 0;
 
-  int Fd() const { return search ? search->Fd() : fd.Get(); }
+  int Fd() const { return search ? search->fd() : fd.Get(); }
   bool Open() const { return Fd() >= 0; }
 };
 
@@ -46,7 +46,7 @@ class Walker {
 
  private:
   bool NextName(Frame& frame, std::string_view& name);
-  void Push(std::unique_ptr<CDirSearch> search);
+  void Push(std::unique_ptr<DirSearch> search);
   void GiveUpDescriptor(Frame& frame);
   void Pop();
   bool Reopen(size_t index, int childFd);
@@ -62,8 +62,8 @@ class Walker {
 
 void Walker::Run() {
   if (!visitor_.EnterDirectory(root_)) return;
-  auto search = std::make_unique<CDirSearch>();
-  if (!search->FindFirst(root_.c_str(), "*")) return;
+  auto search = std::make_unique<DirSearch>();
+  if (!search->First(root_.c_str(), "*")) return;
   Push(std::move(search));
 
   while (!stack_.empty()) {
@@ -81,8 +81,8 @@ void Walker::Run() {
     const std::string_view directory(path_.data(), top.pathEnd);
     if (!visitor_.VisitEntry(top.Fd(), directory, name, path_)) continue;
     if (!visitor_.EnterDirectory(path_)) continue;
-    auto child = std::make_unique<CDirSearch>();
-    if (!child->FindFirstAt(top.Fd(), path_.c_str() + nameBegin, "*")) continue;
+    auto child = std::make_unique<DirSearch>();
+    if (!child->FirstAt(top.Fd(), path_.c_str() + nameBegin, "*")) continue;
     Push(std::move(child));
     stack_.back().nameBegin = nameBegin;
   }
@@ -92,10 +92,10 @@ bool Walker::NextName(Frame& frame, std::string_view& name) {
   if (frame.search) {
     if (frame.primed) {
       frame.primed = false;
-    } else if (!frame.search->FindNext()) {
+    } else if (!frame.search->Next()) {
       return false;
     }
-    name = frame.search->FileName();
+    name = frame.search->name();
     return true;
   }
   if (!frame.fd || frame.nextReadAhead >= frame.readAhead.size()) return false;
@@ -103,7 +103,7 @@ bool Walker::NextName(Frame& frame, std::string_view& name) {
   return true;
 }
 
-void Walker::Push(std::unique_ptr<CDirSearch> search) {
+void Walker::Push(std::unique_ptr<DirSearch> search) {
   Frame frame;
   frame.search = std::move(search);
   frame.primed = true;
@@ -124,8 +124,8 @@ void Walker::GiveUpDescriptor(Frame& frame) {
     // The rest of the stream is read now, in its order, so the walk can
     // resume from it without the descriptor.
     std::vector<std::string> rest;
-    if (frame.primed) rest.emplace_back(frame.search->FileName());
-    while (frame.search->FindNext()) rest.emplace_back(frame.search->FileName());
+    if (frame.primed) rest.emplace_back(frame.search->name());
+    while (frame.search->Next()) rest.emplace_back(frame.search->name());
     frame.readAhead = std::move(rest);
     frame.nextReadAhead = 0;
     frame.primed = false;

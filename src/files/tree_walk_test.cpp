@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "files/dir_search.h"
+#include "base/dir_search.h"
 #include "temp_dir.h"
 
 namespace {
@@ -24,11 +24,11 @@ int LowestFreeFd() {
   return fd;
 }
 
-// What a plain recursion over CDirSearch visits, in its order.
+// What a plain recursion over DirSearch visits, in its order.
 void Recurse(const std::string& path, std::vector<std::string>& out) {
-  CDirSearch search;
-  for (bool ok = search.FindFirst(path.c_str(), "*"); ok; ok = search.FindNext()) {
-    const std::string full = path + "/" + search.GetFileName();
+  DirSearch search;
+  for (bool ok = search.First(path.c_str(), "*"); ok; ok = search.Next()) {
+    const std::string full = path + "/" + std::string(search.name());
     out.push_back(full);
     struct stat st {};
     if (lstat(full.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) Recurse(full, out);

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 
-#include "scan/xml_escape.h"
 
 namespace {
 
@@ -34,8 +33,11 @@ std::optional<Shortcut> ParseDesktopEntry(std::string_view content) {
   return shortcut;
 }
 
-void WriteShortcut(std::ostream& out, const Shortcut& shortcut) {
-  out << "\t\t<Shortcut Name=\"" << XmlEscaped(shortcut.name) << "\" Filename=\""
-      << XmlEscaped(shortcut.program) << "\" Path=\"\" Categories=\""
-      << XmlEscaped(shortcut.categories) << "\" />\r\n";
+void WriteShortcut(DocumentWriter& document, const Shortcut& shortcut) {
+  document.Markup("\t\t<Shortcut")
+      .Attribute("Name", shortcut.name)
+      .Attribute("Filename", shortcut.program)
+      .Markup(" Path=\"\"")
+      .Attribute("Categories", shortcut.categories)
+      .Markup(" />\r\n");
 }

@@ -2,9 +2,10 @@
 #pragma once
 
 #include <optional>
-#include <ostream>
 #include <string>
 #include <string_view>
+
+#include "base/document_text.h"
 
 struct Shortcut {
   std::string name;
@@ -18,5 +19,5 @@ struct Shortcut {
 // line feed.
 std::optional<Shortcut> ParseDesktopEntry(std::string_view content);
 
-// Writes the Shortcut line, every value escaped.
-void WriteShortcut(std::ostream& out, const Shortcut& shortcut);
+// Writes the Shortcut line.
+void WriteShortcut(DocumentWriter& document, const Shortcut& shortcut);

@@ -7,7 +7,7 @@
 #include <cstdlib>
 #include <optional>
 
-#include "scan/unique_fd.h"
+#include "base/unique_fd.h"
 #include "software/package_list.h"
 
 namespace {
@@ -44,9 +44,8 @@ ListCommand RpmQuery(const std::string& target) {
           ListForm::kFields};
 }
 
-bool RunCommand(const std::string& line, std::ostream& console) {
+bool RunCommand(const std::string& line) {
   // The command shares our standard output; keep what we printed before it.
-  console.flush();
   std::fflush(stdout);
   return std::system(line.c_str()) == 0;
 }
@@ -60,16 +59,16 @@ bool CreateListFile(const std::string& path) {
 }
 
 size_t ListPackagesByCommands(const std::string& listFile, const std::string& system,
-                              std::ostream& out, std::ostream& console) {
+                              DocumentWriter& document, Log& log) {
   const std::string target = ShellWord(listFile);
   const ListCommand commands[] = {DpkgQuery(target), DpkgList(target), RpmQuery(target)};
   size_t written = 0;
   for (const ListCommand& command : commands) {
     if (&command == &commands[2])
-      console << "dpkg failed, using rpm to get list of installed packages..\n";
+      log.Print("dpkg failed, using rpm to get list of installed packages..\n");
     if (!CreateListFile(listFile)) return 0;
-    if (!RunCommand(command.line, console)) continue;
-    written = ReadPackageList(listFile, command.form, system, out).value_or(0);
+    if (!RunCommand(command.line)) continue;
+    written = ReadPackageList(listFile, command.form, system, document).value_or(0);
     break;
   }
   ::unlink(listFile.c_str());

@@ -2,15 +2,17 @@
 // rpm -qa, run through the shell into a list file, in that order.
 #pragma once
 
-#include <ostream>
 #include <string>
 
-// Runs the commands until one succeeds and writes its packages to `out`.
-// `listFile` is created afresh (never through a link) before each command;
-// when that fails no further command runs. The rpm fallback is announced on
-// `console`. Returns the number of packages written.
+#include "base/document_text.h"
+#include "base/log.h"
+
+// Runs the commands until one succeeds and writes its packages to
+// `document`. `listFile` is created afresh (never through a link) before
+// each command; when that fails no further command runs. The rpm fallback
+// is announced on standard output. Returns the number of packages written.
 size_t ListPackagesByCommands(const std::string& listFile, const std::string& system,
-                              std::ostream& out, std::ostream& console);
+                              DocumentWriter& document, Log& log);
 
 // Removes `path` and creates it as a new, empty file owned by this process.
 // False when something else holds the path.

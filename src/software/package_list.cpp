@@ -6,8 +6,8 @@
 #include <array>
 #include <cerrno>
 
-#include "scan/fd_io.h"
-#include "scan/unique_fd.h"
+#include "base/fd_io.h"
+#include "base/unique_fd.h"
 
 namespace {
 
@@ -104,7 +104,7 @@ std::optional<PackageRecord> ColumnListParser::Feed(std::string_view line) {
 }
 
 std::optional<size_t> ReadPackageList(const std::string& path, ListForm form,
-                                      const std::string& system, std::ostream& out) {
+                                      const std::string& system, DocumentWriter& document) {
   UniqueFd fd(::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
   if (!fd) return std::nullopt;
   size_t count = 0;
@@ -113,7 +113,7 @@ std::optional<size_t> ReadPackageList(const std::string& path, ListForm form,
     std::optional<PackageRecord> record =
         form == ListForm::kFields ? ParseFieldLine(line) : columns.Feed(line);
     if (!record) return;
-    WriteInstalled(out, *record);
+    WriteInstalled(document, *record);
     ++count;
   });
   return count;

@@ -3,10 +3,10 @@
 
 #include <cstddef>
 #include <optional>
-#include <ostream>
 #include <string>
 #include <string_view>
 
+#include "base/document_text.h"
 #include "software/package_record.h"
 
 enum class ListForm {
@@ -38,4 +38,4 @@ class ColumnListParser {
 // is not followed. Returns the number of packages, or nullopt when the file
 // does not open.
 std::optional<size_t> ReadPackageList(const std::string& path, ListForm form,
-                                      const std::string& system, std::ostream& out);
+                                      const std::string& system, DocumentWriter& document);

@@ -16,17 +16,18 @@ TEST(ListFile, WholeLinesOfAnyLengthFromARegularFile) {
   list.append(big).append("|||2|||s|||m|||h\nlast-without-feed|||3|||s|||m|||h");
   dir.Write("list", list);
   std::ostringstream out;
-  EXPECT_EQ(ReadPackageList(dir / "list", ListForm::kFields, "", out), 2u);
+  DocumentWriter document(out);
+  EXPECT_EQ(ReadPackageList(dir / "list", ListForm::kFields, "", document), 2u);
   EXPECT_NE(out.str().find("ProductName=\"" + big + "\" VersionString=\"2\""), std::string::npos);
   // A link planted at the path is not followed.
   std::filesystem::create_symlink(dir / "list", dir / "link");
-  EXPECT_FALSE(ReadPackageList(dir / "link", ListForm::kFields, "", out));
+  EXPECT_FALSE(ReadPackageList(dir / "link", ListForm::kFields, "", document));
 }
 
 TEST(Progress, NumberPaddedAndLineCutAtEighty) {
-  EXPECT_EQ(ProgressLine(7, "bash"), "\r00000007 bash" + std::string(66, ' '));
-  EXPECT_EQ(ProgressLine(123456789, "x"), "\r123456789 x" + std::string(68, ' '));
-  EXPECT_EQ(ProgressLine(1, std::string(200, 'p')), "\r00000001 " + std::string(70, 'p'));
+  EXPECT_EQ(PackageProgressLine(7, "bash"), "\r00000007 bash" + std::string(66, ' '));
+  EXPECT_EQ(PackageProgressLine(123456789, "x"), "\r123456789 x" + std::string(68, ' '));
+  EXPECT_EQ(PackageProgressLine(1, std::string(200, 'p')), "\r00000001 " + std::string(70, 'p'));
 }
 
 }  // namespace

@@ -4,18 +4,19 @@
 #include <ctime>
 #include <string>
 
-#include "scan/xml_escape.h"
 
-void WriteInstalled(std::ostream& out, const PackageRecord& r) {
-  out << "\t\t<Installed ProductName=\"" << XmlEscaped(r.productName)
-      << "\" VersionString=\"" << XmlEscaped(r.versionString)
-      << "\" HelpLink=\"" << XmlEscaped(r.helpLink)
-      << "\" InstallLocation=\"" << XmlEscaped(r.installLocation)
-      << "\" InstallSource=\"" << XmlEscaped(r.installSource)
-      << "\" InstallDate=\"" << XmlEscaped(r.installDate)
-      << "\" Publisher=\"" << XmlEscaped(r.publisher)
-      << "\" UseCount=\"\" LastUsed=\"\" UserName=\"" << XmlEscaped(r.userName)
-      << "\" OrgName=\"\" Serial=\"\" />\r\n";
+void WriteInstalled(DocumentWriter& document, const PackageRecord& r) {
+  document.Markup("\t\t<Installed")
+      .Attribute("ProductName", r.productName)
+      .Attribute("VersionString", r.versionString)
+      .Attribute("HelpLink", r.helpLink)
+      .Attribute("InstallLocation", r.installLocation)
+      .Attribute("InstallSource", r.installSource)
+      .Attribute("InstallDate", r.installDate)
+      .Attribute("Publisher", r.publisher)
+      .Markup(" UseCount=\"\" LastUsed=\"\"")
+      .Attribute("UserName", r.userName)
+      .Markup(" OrgName=\"\" Serial=\"\" />\r\n");
 }
 
 std::string FormatInstallDate(std::int32_t seconds) {
@@ -27,7 +28,7 @@ std::string FormatInstallDate(std::int32_t seconds) {
   return std::string(text, size);
 }
 
-std::string ProgressLine(std::uint32_t counter, std::string_view escapedName) {
+std::string PackageProgressLine(std::uint32_t counter, std::string_view escapedName) {
   constexpr size_t kWidth = 80;
   std::string number = std::to_string(counter);
   if (number.size() < 8) number.insert(0, 8 - number.size(), '0');

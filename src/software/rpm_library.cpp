@@ -6,7 +6,7 @@
 #include <optional>
 #include <utility>
 
-#include "scan/shared_library.h"
+#include "base/shared_library.h"
 
 namespace {
 

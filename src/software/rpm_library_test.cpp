@@ -5,7 +5,7 @@
 
 #include <algorithm>
 
-#include "scan/shared_library.h"
+#include "base/shared_library.h"
 
 namespace {
 

@@ -4,14 +4,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cerrno>
-#include <iostream>
 #include <optional>
 
-#include "files/dir_search.h"
-#include "scan/globals.h"
-#include "scan/fd_io.h"
-#include "scan/unique_fd.h"
+#include "base/dir_search.h"
+#include "base/fd_io.h"
+#include "base/unique_fd.h"
 #include "software/desktop_entry.h"
 
 namespace {
@@ -30,45 +27,40 @@ std::optional<std::string> ReadRegularFile(int dirFd, const char* name) {
   return content;
 }
 
-void Walk(CDirSearch& search, const std::string& path, std::ostream& out) {
+void Walk(DirSearch& search, const std::string& path, DocumentWriter& document) {
   do {
-    const std::string name = search.GetFileName();
+    const std::string name(search.name());
     if (name == "." || name == "..") continue;
     std::string full = path;
     if (full.empty() || full.back() != '/') full += '/';
     full += name;
 
     struct stat st;
-    if (::fstatat(search.Fd(), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) continue;
+    if (::fstatat(search.fd(), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) continue;
     if (S_ISDIR(st.st_mode)) {
-      CDirSearch child;
-      if (child.FindFirstAt(search.Fd(), name.c_str(), "*")) Walk(child, full, out);
+      DirSearch child;
+      if (child.FirstAt(search.fd(), name.c_str(), "*")) Walk(child, full, document);
       continue;
     }
     if (full.find(".desktop") == std::string::npos) continue;
-    const std::optional<std::string> content = ReadRegularFile(search.Fd(), name.c_str());
+    const std::optional<std::string> content = ReadRegularFile(search.fd(), name.c_str());
     if (!content) continue;
     if (const std::optional<Shortcut> shortcut = ParseDesktopEntry(*content))
-      WriteShortcut(out, *shortcut);
-  } while (search.FindNext());
+      WriteShortcut(document, *shortcut);
+  } while (search.Next());
 }
 
 }  // namespace
 
-void ScanShortcutsDir(const std::string& path, std::ostream& out) {
-  CDirSearch search;
-  if (search.FindFirst(path.c_str(), "*")) Walk(search, path, out);
+void ScanShortcutsDir(const std::string& path, DocumentWriter& document) {
+  DirSearch search;
+  if (search.First(path.c_str(), "*")) Walk(search, path, document);
 }
 
-void WriteShortcuts(const std::string& startDir, std::ostream& out, int logLevel,
-                    std::ostream& progress) {
-  if (logLevel != 0) GLOBAL::LogMsg("Scan Shortcuts\n");
-  else progress << "\n" << std::flush;
-  out << "\t<Shortcuts>\r\n";
-  ScanShortcutsDir(startDir, out);
-  out << "\t</Shortcuts>\r\n";
-}
-
-void ScanShortcuts() {
-  WriteShortcuts("/usr/share/applications/", file, GLOBAL::m_bLogging, std::cout);
+void ScanShortcuts(const std::string& startDir, DocumentWriter& document, Log& log) {
+  log.Progress("Scan Shortcuts\n");
+  log.Display("\n");
+  document.Markup("\t<Shortcuts>\r\n");
+  ScanShortcutsDir(startDir, document);
+  document.Markup("\t</Shortcuts>\r\n");
 }

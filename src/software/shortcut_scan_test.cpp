@@ -16,7 +16,8 @@ namespace fs = std::filesystem;
 // The Name of every Shortcut written for `dir`, in no particular order.
 std::multiset<std::string> Names(const std::string& dir) {
   std::ostringstream out;
-  ScanShortcutsDir(dir, out);
+  DocumentWriter document(out);
+  ScanShortcutsDir(dir, document);
   std::multiset<std::string> names;
   std::istringstream in(out.str());
   for (std::string line; std::getline(in, line);)
@@ -42,10 +43,13 @@ TEST(ShortcutScan, DesktopFilesInTheTreeIntoTheElement) {
   EXPECT_EQ(Names((dir / "apps").string()), expected);
   EXPECT_EQ(Names((dir / "apps/").string()), expected);
 
-  std::ostringstream out, progress;
-  WriteShortcuts((dir / "absent").string(), out, 0, progress);
-  WriteShortcuts((dir / "elsewhere").string(), out, 1, progress);
-  EXPECT_EQ(progress.str(), "\n");  // ends the progress display, when there is one
+  std::ostringstream out, display, messages, errors;
+  DocumentWriter document(out);
+  Log atDisplay(Log::kDisplay, display, errors), atMessages(Log::kMessages, messages, errors);
+  ScanShortcuts((dir / "absent").string(), document, atDisplay);
+  ScanShortcuts((dir / "elsewhere").string(), document, atMessages);
+  EXPECT_EQ(display.str(), "\n");  // ends the progress display
+  EXPECT_EQ(messages.str(), "Scan Shortcuts\n\n");
   EXPECT_EQ(out.str(),
             "\t<Shortcuts>\r\n\t</Shortcuts>\r\n\t<Shortcuts>\r\n"
             "\t\t<Shortcut Name=\"Tom &amp; Co\r\" Filename=\"&lt;t&gt;\" Path=\"\" "

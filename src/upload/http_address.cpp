@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cctype>
 
-#include "upload/soap_upload.h"
 
 namespace {
 
@@ -28,20 +27,19 @@ bool ReadUnsigned(const std::string& text, unsigned& value) {
 
 }  // namespace
 
-bool AddressWantsTls(const std::string& address) {
-  return WithSlashes(address).find("https://") != std::string::npos;
-}
-
-void ParseHttpAddress(const std::string& address, std::string& host, std::string& path,
-                      int& port) {
-  if (address.empty()) return;
+HttpTarget ParseHttpAddress(const std::string& address) {
+  HttpTarget target;
+  if (address.empty()) return target;
+  std::string& host = target.host;
+  std::string& path = target.path;
   host = WithSlashes(address);
   std::string work = host;
   if (work.back() != '/') work.push_back('/');
   if (const size_t at = work.find("http://"); at != std::string::npos)
     host = work.substr(at + 7);
   if (const size_t at = work.find("https://"); at != std::string::npos) {
-    port = 443;
+    target.port = 443;
+    target.tls = true;
     host = work.substr(at + 8);
   }
   if (const size_t slash = host.find('/'); slash != std::string::npos) {
@@ -50,8 +48,9 @@ void ParseHttpAddress(const std::string& address, std::string& host, std::string
   }
   if (const size_t colon = host.find(':'); colon != std::string::npos) {
     unsigned value = 0;
-    if (ReadUnsigned(host.substr(colon + 1), value)) port = static_cast<int>(value);
+    if (ReadUnsigned(host.substr(colon + 1), value)) target.port = static_cast<int>(value);
     host.erase(colon);
   }
   if (path.empty() || path.back() != '/') path.push_back('/');
+  return target;
 }

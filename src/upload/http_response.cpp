@@ -35,7 +35,7 @@ long long AnnouncedLength(const std::string& header) {
 
 }  // namespace
 
-std::string ReceiveHttpResponse(CTransport& in) {
+std::string ReceiveHttpResponse(Transport& in) {
   std::string text;
   // Byte by byte, so that reading stops right at the end of the header.
   while (!EndsWith(text, kHeaderEnd)) {

@@ -13,7 +13,7 @@ inline constexpr unsigned kMaxResponseBody = 94999;
 // Reads the header byte by byte up to its blank line, then the announced
 // Content-Length (1 to kMaxResponseBody bytes), or else everything up to the
 // close. Never more than kMaxResponseBytes in all.
-std::string ReceiveHttpResponse(CTransport& in);
+std::string ReceiveHttpResponse(Transport& in);
 
 struct UploadVerdict {
   bool tagsFound = false;   // both result tags are there

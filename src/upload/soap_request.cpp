@@ -65,16 +65,17 @@ std::string FileNameOf(const std::string& filePath) {
   return slash == std::string::npos ? filePath : filePath.substr(slash + 1);
 }
 
-bool SendFileAsBase64(CTransport& out, int fd, uint64_t size) {
+bool SendFileAsBase64(Transport& out, int fd, uint64_t size) {
   std::vector<unsigned char> chunk(kChunkBytes);
-  CBase64 codec;  // its buffers are allocated once and reused for every chunk
+  std::string text;  // reused for every chunk
   uint64_t left = size;
   while (left > 0) {
     const size_t want = left < kChunkBytes ? static_cast<size_t>(left) : kChunkBytes;
     // A file that shrank after its size was announced cannot fill the request.
     if (ReadFully(fd, chunk.data(), want) != static_cast<ssize_t>(want)) return false;
-    codec.Encode(chunk.data(), want);
-    if (!out.Write(codec.EncodedMessage(), codec.m_nEncodedLength)) return false;
+    text.clear();
+    AppendBase64(text, chunk.data(), want);
+    if (!out.Write(text.data(), text.size())) return false;
     left -= want;
   }
   return true;

@@ -28,4 +28,4 @@ std::string FileNameOf(const std::string& filePath);
 
 // Sends `size` bytes read from `fd` as Base64 text, encoding chunk by chunk;
 // false when the file ends early, cannot be read, or a send fails.
-bool SendFileAsBase64(CTransport& out, int fd, uint64_t size);
+bool SendFileAsBase64(Transport& out, int fd, uint64_t size);

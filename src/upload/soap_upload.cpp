@@ -1,32 +1,92 @@
 #include "upload/soap_upload.h"
 
-#include <cstdio>
+#include <fcntl.h>
+#include <sys/stat.h>
 
-#include "scan/globals.h"
+#include <memory>
+
+#include "base/unique_fd.h"
+#include "upload/base64.h"
 #include "upload/http_address.h"
-#include "upload/upload_core.h"
+#include "upload/http_response.h"
+#include "upload/soap_request.h"
+#include "upload/tcp_connection.h"
+#include "upload/tls_session.h"
 
 namespace {
 
-class RunReporter : public UploadReporter {
- public:
-  void Log(std::string_view text) override { GLOBAL::LogMsg(text); }
-  void Print(std::string_view text) override {
-    std::fwrite(text.data(), 1, text.size(), stdout);
-    std::fflush(stdout);
-  }
-};
+// What the upload tells as it goes: a message in the log when messages are
+// on, else a line on standard output.
+void Tell(Log& log, std::string_view logged, std::string_view printed) {
+  if (log.messages())
+    log.Message(logged);
+  else
+    log.Print(printed);
+}
+
+bool SendRequest(Transport& out, int fd, uint64_t size, const SoapRequestTexts& texts) {
+  const std::string start = texts.head + texts.envelopeHead;
+  return out.Write(start.data(), start.size()) && SendFileAsBase64(out, fd, size) &&
+         out.Write(texts.envelopeTail.data(), texts.envelopeTail.size());
+}
 
 }  // namespace
 
-bool UploadFileHttp(const std::string& filePath, const std::string& host,
-                    const std::string& path, int port, const std::string& user,
-                    const std::string& password) {
-  UploadOptions options;
-  options.timeoutSeconds = ini.m_nHttpTimeout;
-  options.tls = AddressWantsTls(ini.m_szHttpAddress);
-  options.caFile = ini.m_szHttpCAFile;
-  options.logging = GLOBAL::m_bLogging;
-  RunReporter report;
-  return UploadScanFile(filePath, host, path, port, user, password, options, report);
+bool UploadScanFile(const std::string& filePath, const UploadSettings& settings, Log& log,
+                    const std::vector<std::string>& tlsLibraries) {
+  log.Progress("UploadFileHttp\n");
+  const HttpTarget target = ParseHttpAddress(settings.address);
+
+  TcpConnection connection;
+  connection.SetTimeout(settings.timeoutSeconds);
+  if (!connection.Connect(target.host, target.port)) {
+    log.Message("error connect HTTP\n");
+    if (connection.TimedOut()) log.Message("HTTP timeout");
+    return false;
+  }
+  Transport* transport = &connection;
+  std::unique_ptr<TlsLibrary> tlsLibrary;
+  std::unique_ptr<TlsSession> tls;
+  if (target.tls) {
+    tlsLibrary = TlsLibrary::Load(tlsLibraries);
+    if (!tlsLibrary) {
+      log.Message("TLS: no TLS library found");
+      return false;
+    }
+    std::string reason;
+    tls = TlsSession::Connect(*tlsLibrary, connection.handle(), target.host, settings.caFile,
+                              reason);
+    if (!tls) {
+      log.Message(reason);
+      return false;
+    }
+    transport = tls.get();
+  }
+  Tell(log, "HTTP Connect OK\n", "HTTP Connect OK\n");
+
+  UniqueFd fd(::open(filePath.c_str(), O_RDONLY | O_CLOEXEC));
+  struct stat st {};
+  if (!fd || ::fstat(fd.Get(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
+  const auto size = static_cast<uint64_t>(st.st_size);
+
+  const SoapRequestTexts texts =
+      BuildSoapRequest(target.host, target.path, settings.username, settings.password,
+                       FileNameOf(filePath), Base64Length(size));
+  if (!SendRequest(*transport, fd.Get(), size, texts)) {
+    if (transport->TimedOut()) log.Message("HTTP timeout");
+    return false;
+  }
+  fd.Reset();
+  Tell(log, "HTTP Write OK\n", "HTTP Write OK\n");
+
+  const std::string response = ReceiveHttpResponse(*transport);
+  if (transport->TimedOut()) log.Message("HTTP timeout");
+  const UploadVerdict verdict = JudgeHttpResponse(response);
+  if (!verdict.tagsFound) {
+    log.Message("bad response from HTTP\n");
+    log.Message(response.substr(0, response.find('\0')));
+    return false;
+  }
+  if (verdict.ok) Tell(log, verdict.resultText, "HTTP Uploaded OK\n");
+  return verdict.ok;
 }

@@ -1,15 +1,17 @@
-// Upload of the finished scan file to the inventory server.
+// The upload of a finished scan file to the inventory server: one SOAP 1.1
+// UploadFile request over HTTP, or HTTPS for an https:// address.
 #pragma once
 
 #include <string>
+#include <vector>
 
-// Splits an address such as http://host:81/inv into host, path ("/inv/")
-// and port. Leaves all three as they are for an empty address.
-void ParseHttpAddress(const std::string& address, std::string& host,
-                      std::string& path, int& port);
+#include "base/log.h"
+#include "config/settings.h"
+#include "upload/tls_library.h"
 
-// Sends the file at `filePath` with one SOAP UploadFile request; true when
-// the server's UploadFileResult begins with "OK".
-bool UploadFileHttp(const std::string& filePath, const std::string& host,
-                    const std::string& path, int port, const std::string& user,
-                    const std::string& password);
+// Sends the file at `filePath` to the server of `settings.address` and judges
+// the answer; true when the server's result begins with "OK". Over https://
+// nothing is sent unless the TLS connection is made; `tlsLibraries` are the
+// libraries tried for it, in order. What happens goes to `log`.
+bool UploadScanFile(const std::string& filePath, const UploadSettings& settings, Log& log,
+                    const std::vector<std::string>& tlsLibraries = DefaultTlsLibraryNames());

@@ -3,18 +3,17 @@
 #include <string>
 #include <tuple>
 
+#include <sstream>
+
+#include "loopback_server.h"
 #include "temp_dir.h"
 #include "upload/base64.h"
 #include "upload/http_response.h"
-#include "upload/loopback_server.h"
-#include "upload/upload_core.h"
-#include "upload/upload_test_support.h"
+#include "upload/soap_upload.h"
 
 namespace {
 
 std::string ExpectedRequest(const std::string& header, const std::string& content) {
-  CBase64 codec;
-  codec.Encode(reinterpret_cast<const unsigned char*>(content.data()), content.size());
   std::string body = R"(<?xml version="1.0" encoding="UTF-8" standalone="no"?><SOAP-ENV:Envelope )"
       R"(SOAP-ENV:encodingStyle="" xmlns:SOAPSDK1="http://www.w3.org/2001/XMLSchema" )"
       R"(xmlns:SOAPSDK2="http://www.w3.org/2001/XMLSchema-instance" xmlns:SOAPSDK3="http://)"
@@ -22,7 +21,7 @@ std::string ExpectedRequest(const std::string& header, const std::string& conten
       R"(envelope/">)" + header + R"(<SOAP-ENV:Body SOAP-ENV:encodingStyle=""><SOAPSDK4:UploadFile )"
       R"(xmlns:SOAPSDK4="http://tempuri.org/" SOAP-ENV:encodingStyle=""><SOAPSDK4:f )"
       R"(SOAP-ENV:encodingStyle="">)";
-  body.append(reinterpret_cast<const char*>(codec.EncodedMessage()), codec.m_nEncodedLength);
+  body += Base64Encode(content);
   body += "</SOAPSDK4:f>\r\n" R"(<SOAPSDK4:fileName SOAP-ENV:encodingStyle="">host_00AABBCCDDEE.)"
           R"(scn</SOAPSDK4:fileName></SOAPSDK4:UploadFile></SOAP-ENV:Body></SOAP-ENV:Envelope>)";
   return "POST /inv/Service.asmx HTTP/1.1\r\nHost: localhost\r\nContent-Type: text/xml; "
@@ -32,15 +31,26 @@ std::string ExpectedRequest(const std::string& header, const std::string& conten
 
 class SoapUpload : public ::testing::Test {
  protected:
+  // Uploads to localhost:`port`; what is printed and what is logged are kept.
   bool Upload(int port, const std::string& user = "admin", const std::string& password = "p<w&") {
-    report_ = {};
-    return UploadScanFile(file_, "localhost", "/inv/", port, user, password, options_, report_);
+    settings_.address = "http://localhost:" + std::to_string(port) + "/inv";
+    settings_.username = user;
+    settings_.password = password;
+    std::ostringstream out, errors;
+    std::filesystem::remove(dir_ / "log");
+    Log log(level_, out, errors);
+    log.SetFile(dir_ / "log");
+    const bool ok = UploadScanFile(file_, settings_, log);
+    logged_ = scanunix_test::ReadFile(dir_ / "log");
+    printed_ = out.str();
+    return ok;
   }
 
   scanunix_test::TempDir dir_;
   std::filesystem::path file_ = dir_.Write("host_00AABBCCDDEE.scn", "abc");
-  UploadOptions options_;
-  RecordingReporter report_;
+  UploadSettings settings_;
+  int level_ = Log::kDisplay;
+  std::string logged_, printed_;
 };
 
 TEST_F(SoapUpload, RequestIsByteForByteTheSoapCall) {
@@ -58,19 +68,18 @@ TEST_F(SoapUpload, RequestIsByteForByteTheSoapCall) {
     LoopbackServer server(AnswerWith(SoapAnswer("OK")));
     EXPECT_TRUE(Upload(server.Port(), user, password));
     EXPECT_EQ(server.Received(), ExpectedRequest(header, content)) << user;
-    EXPECT_EQ(report_.printed, "HTTP Connect OK\nHTTP Write OK\nHTTP Uploaded OK\n");
-    EXPECT_TRUE(report_.logged.empty());
+    EXPECT_EQ(printed_, "HTTP Connect OK\nHTTP Write OK\nHTTP Uploaded OK\n");
+    EXPECT_EQ(logged_, "");
   }
 }
 
 TEST_F(SoapUpload, LoggingOnSendsProgressToTheLog) {
-  options_.logging = 1;
+  level_ = Log::kMessages;
   LoopbackServer server(AnswerWith(SoapAnswer("OK, stored as 42")));
   EXPECT_TRUE(Upload(server.Port()));
-  EXPECT_EQ(report_.logged,
-            (std::vector<std::string>{"UploadFileHttp\n", "HTTP Connect OK\n", "HTTP Write OK\n",
-                                      "OK, stored as 42</UploadFileResult>"}));
-  EXPECT_EQ(report_.printed, "");
+  EXPECT_EQ(logged_, "UploadFileHttp\n\nHTTP Connect OK\n\nHTTP Write OK\n\n"
+                     "OK, stored as 42</UploadFileResult>\n");
+  EXPECT_EQ(printed_, logged_);
 }
 
 TEST_F(SoapUpload, ResponsesAreJudged) {
@@ -78,17 +87,18 @@ TEST_F(SoapUpload, ResponsesAreJudged) {
   const std::string result = "<UploadFileResult>OK</UploadFileResult>";
   const std::string tooLong = "HTTP/1.1 200 OK\r\nContent-Length: 95000\r\n\r\n";
   const std::string fits = "HTTP/1.1 200 OK\r\nContent-Length: 94999\r\n\r\n";
-  using Case = std::tuple<std::string, bool, std::vector<std::string>>;  // answer, ok, logged
+  const std::string bad = "bad response from HTTP\n\n";
+  using Case = std::tuple<std::string, bool, std::string>;  // answer, ok, logged
   for (const auto& [answer, ok, logged] : std::vector<Case>{
-           {SoapAnswer("Ok"), false, {}},  // a refusal is not reported
-           {error, false, {"bad response from HTTP\n", error}},
-           {"HTTP/1.0 200 OK\r\n\r\n<x>" + result + "</x>", true, {}},  // read to the close
+           {SoapAnswer("Ok"), false, ""},  // a refusal is not reported
+           {error, false, bad + error + "\n"},
+           {"HTTP/1.0 200 OK\r\n\r\n<x>" + result + "</x>", true, ""},  // read to the close
            // A body announced at 95000 bytes is not read: only the header is judged.
-           {tooLong + result + std::string(94961, ' '), false, {"bad response from HTTP\n", tooLong}},
-           {fits + result + std::string(94960, ' '), true, {}}}) {
+           {tooLong + result + std::string(94961, ' '), false, bad + tooLong + "\n"},
+           {fits + result + std::string(94960, ' '), true, ""}}) {
     LoopbackServer server(AnswerWith(answer));
     EXPECT_EQ(Upload(server.Port()), ok) << answer.substr(0, 40);
-    EXPECT_EQ(report_.logged, logged);
+    EXPECT_EQ(logged_, logged);
   }
   // Text after a zero byte is not part of the answer; the tags must come in order.
   EXPECT_FALSE(JudgeHttpResponse(std::string("x\0", 2) + result).tagsFound);
@@ -96,39 +106,37 @@ TEST_F(SoapUpload, ResponsesAreJudged) {
 }
 
 TEST_F(SoapUpload, HeaderThatNeverEndsIsCutAtTheBound) {
-  options_.timeoutSeconds = 30;
-  LoopbackServer server([](CWizReadWriteSocket& c) {
+  settings_.timeoutSeconds = 30;
+  LoopbackServer server([](TcpConnection& c) {
     const std::string endless = "HTTP/1.1 200 OK\r\n" + std::string(200000, 'X');
-    c.Write(endless.data(), static_cast<int>(endless.size()));
+    c.Write(endless.data(), endless.size());
     return ReadUntilHangUp(c);  // only the bound can end the reading
   });
   EXPECT_FALSE(Upload(server.Port()));
-  EXPECT_FALSE(report_.Logged("HTTP timeout"));
-  ASSERT_EQ(report_.logged.size(), 2u);
-  EXPECT_EQ(report_.logged[1].size(), kMaxResponseBytes);
+  const std::string bad = "bad response from HTTP\n\n";
+  ASSERT_TRUE(logged_.starts_with(bad));
+  EXPECT_EQ(logged_.size(), bad.size() + kMaxResponseBytes + 1);
 }
 
 TEST_F(SoapUpload, SilentServerTimesOut) {
-  options_.timeoutSeconds = 1;
+  settings_.timeoutSeconds = 1;
   LoopbackServer server(ReadUntilHangUp);
   EXPECT_FALSE(Upload(server.Port()));
-  EXPECT_TRUE(report_.Logged("HTTP timeout"));
-  EXPECT_TRUE(report_.Logged("bad response from HTTP\n"));
+  EXPECT_EQ(logged_, "HTTP timeout\nbad response from HTTP\n\n\n");
 }
 
 TEST_F(SoapUpload, ConnectionRefusedOrNoFile) {
-  const int port = CWizSyncSocket(0, INADDR_LOOPBACK).LocalPort();
-  EXPECT_FALSE(Upload(port));
-  EXPECT_EQ(report_.logged, (std::vector<std::string>{"error connect HTTP\n"}));
-  LoopbackServer server([](CWizReadWriteSocket&) { return ""; });
+  EXPECT_FALSE(Upload(UnusedPort()));
+  EXPECT_EQ(logged_, "error connect HTTP\n\n");
+  LoopbackServer server([](TcpConnection&) { return ""; });
   file_ = dir_ / "absent.scn";
   EXPECT_FALSE(Upload(server.Port()));
-  EXPECT_TRUE(report_.logged.empty());  // a missing file fails quietly
+  EXPECT_EQ(logged_, "");  // a missing file fails quietly
 }
 
 TEST_F(SoapUpload, ServerClosingMidRequestIsAFailure) {
   scanunix_test::WriteFile(file_, std::string(4 << 20, 'z'));
-  LoopbackServer server([](CWizReadWriteSocket&) { return ""; });  // hangs up at once
+  LoopbackServer server([](TcpConnection&) { return ""; });  // hangs up at once
   EXPECT_FALSE(Upload(server.Port()));
 }
 

@@ -26,23 +26,19 @@ bool Find(const SharedLibrary& library, const char* symbol, Fn& out) {
 bool TlsLibrary::Resolve() {
   Find(library_, "SSL_CTX_set_options", fn_.SSL_CTX_set_options);  // optional
   return Find(library_, "TLS_client_method", fn_.TLS_client_method) &&
-         Find(library_, "TLS_server_method", fn_.TLS_server_method) &&
          Find(library_, "SSL_CTX_new", fn_.SSL_CTX_new) &&
          Find(library_, "SSL_CTX_free", fn_.SSL_CTX_free) &&
          Find(library_, "SSL_CTX_ctrl", fn_.SSL_CTX_ctrl) &&
          Find(library_, "SSL_CTX_set_verify", fn_.SSL_CTX_set_verify) &&
          Find(library_, "SSL_CTX_set_default_verify_paths", fn_.SSL_CTX_set_default_verify_paths) &&
          Find(library_, "SSL_CTX_load_verify_locations", fn_.SSL_CTX_load_verify_locations) &&
-         Find(library_, "SSL_CTX_use_certificate_chain_file",
-              fn_.SSL_CTX_use_certificate_chain_file) &&
-         Find(library_, "SSL_CTX_use_PrivateKey_file", fn_.SSL_CTX_use_PrivateKey_file) &&
          Find(library_, "SSL_new", fn_.SSL_new) && Find(library_, "SSL_free", fn_.SSL_free) &&
          Find(library_, "SSL_set_fd", fn_.SSL_set_fd) && Find(library_, "SSL_ctrl", fn_.SSL_ctrl) &&
          Find(library_, "SSL_set1_host", fn_.SSL_set1_host) &&
          Find(library_, "SSL_get0_param", fn_.SSL_get0_param) &&
          Find(library_, "X509_VERIFY_PARAM_set1_ip_asc", fn_.X509_VERIFY_PARAM_set1_ip_asc) &&
          Find(library_, "SSL_connect", fn_.SSL_connect) &&
-         Find(library_, "SSL_accept", fn_.SSL_accept) && Find(library_, "SSL_read", fn_.SSL_read) &&
+         Find(library_, "SSL_read", fn_.SSL_read) &&
          Find(library_, "SSL_write", fn_.SSL_write) &&
          Find(library_, "SSL_shutdown", fn_.SSL_shutdown) &&
          Find(library_, "SSL_get_error", fn_.SSL_get_error) &&

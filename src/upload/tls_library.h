@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "scan/shared_library.h"
+#include "base/shared_library.h"
 
 // The library names tried in order.
 std::vector<std::string> DefaultTlsLibraryNames();
@@ -17,15 +17,12 @@ struct TlsFunctions {
   using Ctx = void;
   using Ssl = void;
   const void* (*TLS_client_method)();
-  const void* (*TLS_server_method)();
   Ctx* (*SSL_CTX_new)(const void* method);
   void (*SSL_CTX_free)(Ctx*);
   long (*SSL_CTX_ctrl)(Ctx*, int cmd, long larg, void* parg);
   void (*SSL_CTX_set_verify)(Ctx*, int mode, void* callback);
   int (*SSL_CTX_set_default_verify_paths)(Ctx*);
   int (*SSL_CTX_load_verify_locations)(Ctx*, const char* file, const char* dir);
-  int (*SSL_CTX_use_certificate_chain_file)(Ctx*, const char* file);
-  int (*SSL_CTX_use_PrivateKey_file)(Ctx*, const char* file, int type);
   Ssl* (*SSL_new)(Ctx*);
   void (*SSL_free)(Ssl*);
   int (*SSL_set_fd)(Ssl*, int fd);
@@ -34,7 +31,6 @@ struct TlsFunctions {
   void* (*SSL_get0_param)(Ssl*);
   int (*X509_VERIFY_PARAM_set1_ip_asc)(void* param, const char* ip);
   int (*SSL_connect)(Ssl*);
-  int (*SSL_accept)(Ssl*);
   int (*SSL_read)(Ssl*, void* buffer, int size);
   int (*SSL_write)(Ssl*, const void* data, int size);
   int (*SSL_shutdown)(Ssl*);

@@ -17,7 +17,6 @@ constexpr long kTls12Version = 0x0303;
 constexpr int kCtrlSetTlsextHostname = 55;
 constexpr long kNameTypeHostName = 0;
 constexpr uint64_t kOptIgnoreUnexpectedEof = uint64_t{1} << 7;
-constexpr int kFiletypePem = 1;
 constexpr int kErrorWantRead = 2;
 constexpr int kErrorWantWrite = 3;
 constexpr int kErrorSyscall = 5;
@@ -101,32 +100,7 @@ std::unique_ptr<TlsSession> TlsSession::Connect(const TlsLibrary& library, int f
     reason = "TLS: cannot check the certificate against host " + host;
     return nullptr;
   }
-  if (!session->Handshake(true, reason)) return nullptr;
-  return session;
-}
-
-std::unique_ptr<TlsSession> TlsSession::Accept(const TlsLibrary& library, int fd,
-                                               const std::string& certFile,
-                                               const std::string& keyFile, std::string& reason) {
-  const TlsFunctions& fn = library.fn();
-  fn.ERR_clear_error();
-  void* ctx = fn.SSL_CTX_new(fn.TLS_server_method());
-  if (!ctx) {
-    reason = "TLS: cannot set up a TLS context";
-    return nullptr;
-  }
-  std::unique_ptr<TlsSession> session(new TlsSession(fn, ctx));
-  if (fn.SSL_CTX_use_certificate_chain_file(ctx, certFile.c_str()) != 1 ||
-      fn.SSL_CTX_use_PrivateKey_file(ctx, keyFile.c_str(), kFiletypePem) != 1) {
-    reason = "TLS: cannot load certificate " + certFile;
-    return nullptr;
-  }
-  session->ssl_ = fn.SSL_new(ctx);
-  if (!session->ssl_ || fn.SSL_set_fd(session->ssl_, fd) != 1) {
-    reason = "TLS: cannot set up a TLS connection";
-    return nullptr;
-  }
-  if (!session->Handshake(false, reason)) return nullptr;
+  if (!session->Handshake(reason)) return nullptr;
   return session;
 }
 
@@ -148,16 +122,16 @@ bool TlsSession::IsTimeout(int result) const {
          (error == kErrorSyscall && (errno == EAGAIN || errno == EWOULDBLOCK));
 }
 
-bool TlsSession::Handshake(bool client, std::string& reason) {
+bool TlsSession::Handshake(std::string& reason) {
   SigPipeHeld held;
   errno = 0;
-  const int result = client ? fn_.SSL_connect(ssl_) : fn_.SSL_accept(ssl_);
+  const int result = fn_.SSL_connect(ssl_);
   if (result == 1) {
     established_ = true;
     return true;
   }
   const long verify = fn_.SSL_get_verify_result(ssl_);
-  if (client && verify != 0) {
+  if (verify != 0) {
     reason = std::string("TLS: certificate verify failed (") +
              fn_.X509_verify_cert_error_string(verify) + ")";
   } else if (IsTimeout(result)) {

@@ -1,5 +1,5 @@
 // A TLS connection over an already connected socket, read and written
-// through the same CTransport interface as a plain one.
+// through the same Transport interface as a plain one.
 #pragma once
 
 #include <memory>
@@ -8,7 +8,7 @@
 #include "upload/tls_library.h"
 #include "upload/transport.h"
 
-class TlsSession : public CTransport {
+class TlsSession : public Transport {
  public:
   // Handshake as a client: server name sent, certificate verified against
   // `caFile` (or the system's trusted certificates when empty) and checked
@@ -16,10 +16,6 @@ class TlsSession : public CTransport {
   static std::unique_ptr<TlsSession> Connect(const TlsLibrary& library, int fd,
                                              const std::string& host, const std::string& caFile,
                                              std::string& reason);
-  // Handshake as a server with the PEM certificate chain and key.
-  static std::unique_ptr<TlsSession> Accept(const TlsLibrary& library, int fd,
-                                            const std::string& certFile,
-                                            const std::string& keyFile, std::string& reason);
   ~TlsSession() override;
   TlsSession(const TlsSession&) = delete;
   TlsSession& operator=(const TlsSession&) = delete;
@@ -31,7 +27,7 @@ class TlsSession : public CTransport {
  private:
   TlsSession(const TlsFunctions& fn, void* ctx) : fn_(fn), ctx_(ctx) {}
   // Runs the handshake; on failure fills `reason`.
-  bool Handshake(bool client, std::string& reason);
+  bool Handshake(std::string& reason);
   // True when `result` of a call failed because the socket ran out of time.
   bool IsTimeout(int result) const;
 

@@ -5,11 +5,12 @@
 #include <string>
 #include <tuple>
 
+#include <sstream>
+
+#include "loopback_server.h"
 #include "temp_dir.h"
-#include "upload/loopback_server.h"
-#include "upload/tls_session.h"
-#include "upload/upload_core.h"
-#include "upload/upload_test_support.h"
+#include "tls_server.h"
+#include "upload/soap_upload.h"
 
 namespace {
 
@@ -33,22 +34,17 @@ const scanunix_test::TempDir* Certificates() {
   return made ? &dir : nullptr;
 }
 
-const TlsLibrary* Library() {
-  static const std::unique_ptr<TlsLibrary> library = TlsLibrary::Load(DefaultTlsLibraryNames());
-  return library.get();
-}
-
-std::string AnswerOk(CTransport& connection) { return Answer(connection, SoapAnswer("OK")); }
+std::string AnswerOk(Transport& connection) { return Answer(connection, SoapAnswer("OK")); }
 
 // A server that completes the handshake with the certificate `name` and then
 // serves; gives the reason when the handshake fails.
 LoopbackServer::Handler TlsServer(const std::string& name,
-                                  std::string (*serve)(CTransport&) = AnswerOk) {
-  return [name, serve](CWizReadWriteSocket& c) {
+                                  std::string (*serve)(Transport&) = AnswerOk) {
+  return [name, serve](TcpConnection& c) {
     c.SetTimeout(10);  // a client that gives up must not hold the test
     std::string reason;
-    auto session = TlsSession::Accept(*Library(), c.Handle(), (*Certificates() / (name + ".pem")),
-                                      (*Certificates() / (name + ".key")), reason);
+    auto session = TlsServerSession::Accept(c.handle(), *Certificates() / (name + ".pem"),
+                                            *Certificates() / (name + ".key"), reason);
     return session ? serve(*session) : "[" + reason + "]";
   };
 }
@@ -57,21 +53,32 @@ class TlsUpload : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_TRUE(Certificates()) << "openssl could not make the test certificates";
-    ASSERT_TRUE(Library()) << "no TLS library on this machine";
-    options_.tls = true;
-    options_.caFile = *Certificates() / "ca.pem";
-    options_.timeoutSeconds = 10;
+    settings_.caFile = *Certificates() / "ca.pem";
+    settings_.timeoutSeconds = 10;
+    settings_.username = "admin";
+    settings_.password = "pw";
   }
 
+  // Uploads to `host`:`port` over TLS (or plain HTTP); keeps what is printed
+  // and what is logged.
   bool Upload(int port, const std::string& host = "localhost") {
-    report_ = {};
-    return UploadScanFile(file_.string(), host, "/inv/", port, "admin", "pw", options_, report_);
+    settings_.address = scheme_ + "://" + host + ":" + std::to_string(port) + "/inv";
+    std::ostringstream out, errors;
+    std::filesystem::remove(dir_ / "log");
+    Log log(Log::kDisplay, out, errors);
+    log.SetFile(dir_ / "log");
+    const bool ok = UploadScanFile(file_, settings_, log, tlsLibraries_);
+    logged_ = scanunix_test::ReadFile(dir_ / "log");
+    printed_ = out.str();
+    return ok;
   }
 
   scanunix_test::TempDir dir_;
   std::filesystem::path file_ = dir_.Write("host.scn", "<?xml version=\"1.0\"?><scan/>\r\n");
-  UploadOptions options_;
-  RecordingReporter report_;
+  UploadSettings settings_;
+  std::string scheme_ = "https";
+  std::vector<std::string> tlsLibraries_ = DefaultTlsLibraryNames();
+  std::string logged_, printed_;
 };
 
 TEST_F(TlsUpload, TrustedCertificateCarriesTheSameRequestAsPlainHttp) {
@@ -79,9 +86,9 @@ TEST_F(TlsUpload, TrustedCertificateCarriesTheSameRequestAsPlainHttp) {
   EXPECT_TRUE(Upload(byAddress.Port(), "127.0.0.1"));
   LoopbackServer tlsServer(TlsServer("good"));
   EXPECT_TRUE(Upload(tlsServer.Port()));
-  EXPECT_EQ(report_.printed, "HTTP Connect OK\nHTTP Write OK\nHTTP Uploaded OK\n");
+  EXPECT_EQ(printed_, "HTTP Connect OK\nHTTP Write OK\nHTTP Uploaded OK\n");
   LoopbackServer plainServer(AnswerWith(SoapAnswer("OK")));
-  options_.tls = false;
+  scheme_ = "http";
   EXPECT_TRUE(Upload(plainServer.Port()));
   EXPECT_NE(tlsServer.Received().find("POST"), std::string::npos);
   EXPECT_EQ(tlsServer.Received(), plainServer.Received());
@@ -91,21 +98,21 @@ TEST_F(TlsUpload, CertificatesThatDoNotVerifyFailBeforeAnythingIsSent) {
   using Case = std::tuple<std::string, std::string, std::string>;  // cert, CAFile, log line
   for (const auto& [cert, caFile, logged] : std::vector<Case>{
            {"good", "", "TLS: certificate verify failed"},  // the system's CAs only
-           {"other", options_.caFile, "TLS: certificate verify failed (hostname mismatch)"},
+           {"other", settings_.caFile, "TLS: certificate verify failed (hostname mismatch)"},
            {"good", dir_ / "absent.pem", "TLS: cannot load CAFile"}}) {
-    options_.caFile = caFile;
+    settings_.caFile = caFile;
     LoopbackServer server(TlsServer(cert));
     EXPECT_FALSE(Upload(server.Port()));
-    EXPECT_TRUE(report_.Logged(logged)) << ::testing::PrintToString(report_.logged);
+    EXPECT_TRUE(logged_.starts_with(logged)) << logged_;
     EXPECT_EQ(server.Received().find("POST"), std::string::npos);
   }
 }
 
 TEST_F(TlsUpload, ServerStallingInTheHandshakeTimesOutAndGetsNoPlainText) {
-  options_.timeoutSeconds = 1;
+  settings_.timeoutSeconds = 1;
   LoopbackServer server(ReadUntilHangUp);
   EXPECT_FALSE(Upload(server.Port()));
-  EXPECT_TRUE(report_.Logged("TLS: handshake timed out"));
+  EXPECT_EQ(logged_, "TLS: handshake timed out\n");
   const std::string received = server.Received();
   EXPECT_EQ(received.substr(0, 2), "\x16\x03");  // a TLS handshake record
   EXPECT_NE(received.find("localhost"), std::string::npos);  // the server name is sent
@@ -113,7 +120,7 @@ TEST_F(TlsUpload, ServerStallingInTheHandshakeTimesOutAndGetsNoPlainText) {
 
 TEST_F(TlsUpload, ServerHangingUpMidRequestFailsWithoutEndingTheProcess) {
   scanunix_test::WriteFile(file_, std::string(8 << 20, 'r'));
-  LoopbackServer server(TlsServer("good", [](CTransport& t) {
+  LoopbackServer server(TlsServer("good", [](Transport& t) {
     char head[64];
     return std::string(t.Read(head, sizeof head) == sizeof head ? "accepted" : "");
   }));  // then the connection is closed while the client is still sending
@@ -123,9 +130,9 @@ TEST_F(TlsUpload, ServerHangingUpMidRequestFailsWithoutEndingTheProcess) {
 
 TEST_F(TlsUpload, NoUsableLibraryFailsWithAClearLine) {
   LoopbackServer server(ReadUntilHangUp);
-  options_.tlsLibraries = {"libscanunix-no-such-tls.so.0", FAKE_TLS_LIBRARY};
+  tlsLibraries_ = {"libscanunix-no-such-tls.so.0", FAKE_TLS_LIBRARY};
   EXPECT_FALSE(Upload(server.Port()));
-  EXPECT_EQ(report_.logged, (std::vector<std::string>{"TLS: no TLS library found"}));
+  EXPECT_EQ(logged_, "TLS: no TLS library found\n");
   EXPECT_EQ(server.Received(), "");
   auto library = TlsLibrary::Load({FAKE_TLS_LIBRARY, "libssl.so.3", "libssl.so.1.1"});
   ASSERT_NE(library, nullptr);  // the one lacking functions is skipped

@@ -3,11 +3,10 @@
 #pragma once
 
 #include <cstddef>
-#include <string>
 
-class CTransport {
+class Transport {
  public:
-  virtual ~CTransport() = default;
+  virtual ~Transport() = default;
   // Sends all `size` bytes; false when that failed.
   virtual bool Write(const void* data, size_t size) = 0;
   // Receives exactly `size` bytes; fewer when the peer closes first, 0 on

@@ -1,0 +1,27 @@
+// One whole inventory: every probe and scanner in its fixed order, the scan
+// file moved to its final name, and the optional upload.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "base/log.h"
+#include "config/settings.h"
+#include "host/identity.h"
+
+// What the run starts from, found before the settings were read.
+struct RunStart {
+  std::vector<std::string> arguments;  // without the program name
+  std::string moduleDir;               // the executable's directory, ending with "/"
+  NetworkIdentity network;
+  NodeIdentity node;
+};
+
+// The directory of this executable, ending with "/" ("./" when unknown).
+std::string ReadModuleDirectory();
+
+// Reports what the network probe could not find, as failed system calls.
+void ReportNetworkFailures(const NetworkIdentity& network, Log& log);
+
+// Runs the scan; returns the exit status.
+int RunScan(const RunStart& start, const Settings& settings, Log& log);

@@ -1,0 +1,29 @@
+#include "config/settings.h"
+
+#include "config/password_cipher.h"
+
+Settings SettingsFrom(const IniFile& ini) {
+  Settings s;
+  s.logLevel = ini.Number("Settings", "Log", 0);
+  s.files.enabled = ini.Number("Settings", "Files", 1) != 0;
+  s.files.allFiles = ini.Number("Settings", "AllFiles", 0) != 0;
+  s.packages = ini.Number("Settings", "Msi", 1) != 0;
+  s.shortcuts = ini.Number("Settings", "Shortcuts", 1) != 0;
+  s.files.crc = ini.Number("Settings", "CRC", 0) != 0;
+  s.compress = ini.Number("Settings", "Compress", 1) != 0;
+  s.files.pauseMs = ini.Number("Settings", "Pause", 0);
+  for (const IniRecord& record : ini.Section("IgnoreFolders"))
+    s.files.ignoreFolders.push_back(record.value);
+  s.computerData = ini.String("Settings", "ComputerData");
+  s.outputFolder = ini.String("Settings", "OutputFolder");
+  s.upload.enabled = ini.Number("Settings", "UploadByHttp", 0) != 0;
+  s.upload.address = ini.String("HTTP", "Address");
+  s.upload.username = ini.String("HTTP", "Username");
+  s.upload.password = ini.String("HTTP", "Password");
+  const bool encrypted = ini.Number("HTTP", "PasswordIsEncrypted", 0) != 0;
+  if (encrypted && !s.upload.password.empty()) s.upload.password = DecryptPassword(s.upload.password);
+  s.upload.timeoutSeconds = ini.Number("HTTP", "Timeout", 300);
+  if (s.upload.timeoutSeconds < 0) s.upload.timeoutSeconds = 300;  // a negative bound means nothing
+  s.upload.caFile = ini.String("HTTP", "CAFile");
+  return s;
+}

@@ -1,0 +1,43 @@
+#include "host/hypervisor.h"
+
+#include <cstdio>
+#include <cstring>
+
+#if defined(__x86_64__) || defined(__i386__)
+#include <cpuid.h>
+#endif
+
+uint32_t Cpuid(uint32_t leaf, char out[13]) {
+  uint32_t eax = 0, ebx = 0, ecx = 0, edx = 0;
+#if defined(__x86_64__) || defined(__i386__)
+  __cpuid(leaf, eax, ebx, ecx, edx);
+#endif
+  std::memcpy(out, &ebx, 4);
+  std::memcpy(out + 4, &ecx, 4);
+  std::memcpy(out + 8, &edx, 4);
+  out[12] = '\0';
+  return eax;
+}
+
+std::string HypervisorSignature(const CpuidQuery& query) {
+  constexpr uint32_t kBase = 0x40000000;
+  char raw[13] = {};
+  const uint32_t range = query(kBase, raw);
+  if (range >= 4 && range <= 0xFFFF) {
+    for (uint32_t leaf = kBase + 0x100; leaf <= kBase + range; leaf += 0x100) {
+      std::memset(raw, 0, sizeof raw);
+      query(leaf, raw);
+    }
+  }
+  std::string signature(raw);  // up to the first zero byte
+  if (signature.find("VMware") != std::string::npos) signature.resize(6);
+  if (!signature.empty() && signature[0] == '@') {
+    char hex[9];
+    const auto* bytes = reinterpret_cast<const unsigned char*>(raw);
+    std::snprintf(hex, sizeof hex, "%02X%02X%02X%02X", bytes[0], bytes[1], bytes[2], bytes[3]);
+    signature = hex;
+  }
+  return signature;
+}
+
+std::string ProbeHypervisor() { return HypervisorSignature(Cpuid); }

@@ -1,0 +1,89 @@
+#include "loopback_server.h"
+
+#include <arpa/inet.h>
+#include <sys/socket.h>
+
+#include <stdexcept>
+
+namespace {
+
+// A listening socket on 127.0.0.1 at a free port.
+UniqueFd Listen(int& port) {
+  UniqueFd fd(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
+  sockaddr_in sa{};
+  sa.sin_family = AF_INET;
+  sa.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t len = sizeof sa;
+  if (!fd || ::bind(fd.Get(), reinterpret_cast<sockaddr*>(&sa), len) != 0 ||
+      ::listen(fd.Get(), 5) != 0 ||
+      ::getsockname(fd.Get(), reinterpret_cast<sockaddr*>(&sa), &len) != 0)
+    throw std::runtime_error("cannot listen on 127.0.0.1");
+  port = ntohs(sa.sin_port);
+  return fd;
+}
+
+}  // namespace
+
+LoopbackServer::LoopbackServer(Handler handler) : listener_(Listen(port_)) {
+  thread_ = std::thread([this, handler = std::move(handler)] {
+    int fd;
+    do fd = ::accept4(listener_.Get(), nullptr, nullptr, SOCK_CLOEXEC);
+    while (fd == -1 && errno == EINTR);
+    if (fd == -1) return;
+    TcpConnection connection{UniqueFd(fd)};
+    received_ = handler(connection);
+  });
+}
+
+LoopbackServer::~LoopbackServer() {
+  ::shutdown(listener_.Get(), SHUT_RDWR);  // ends an accept still waiting
+  Received();
+}
+
+std::string LoopbackServer::Received() {
+  if (thread_.joinable()) thread_.join();
+  return received_;
+}
+
+int UnusedPort() {
+  int port = 0;
+  Listen(port);  // closed again at once
+  return port;
+}
+
+std::string ReadHttpRequest(Transport& connection) {
+  std::string text;
+  char c;
+  while (!text.ends_with("\r\n\r\n") && connection.Read(&c, 1) == 1) text += c;
+  const size_t at = text.find("Content-Length: ");
+  if (at == std::string::npos) return text;
+  std::string body(std::stoul(text.substr(at + 16)), '\0');
+  body.resize(static_cast<size_t>(connection.Read(body.data(), static_cast<int>(body.size()))));
+  return text + body;
+}
+
+std::string ReadUntilHangUp(TcpConnection& connection) {
+  std::string text;
+  char c;
+  while (connection.Read(&c, 1) == 1) text += c;
+  return text;
+}
+
+std::string Answer(Transport& connection, const std::string& response) {
+  std::string request = ReadHttpRequest(connection);
+  connection.Write(response.data(), response.size());
+  return request;
+}
+
+LoopbackServer::Handler AnswerWith(std::string response) {
+  return [response = std::move(response)](TcpConnection& connection) {
+    return Answer(connection, response);
+  };
+}
+
+std::string SoapAnswer(const std::string& result) {
+  std::string body = "<soap:Envelope><soap:Body><UploadFileResponse><UploadFileResult>";
+  body += result;
+  body += "</UploadFileResult></UploadFileResponse></soap:Body></soap:Envelope>";
+  return "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body;
+}

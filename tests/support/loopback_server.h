@@ -1,0 +1,44 @@
+// A one-connection server on 127.0.0.1 whose behaviour each test scripts,
+// and the HTTP pieces the upload tests answer with.
+#pragma once
+
+#include <functional>
+#include <string>
+#include <thread>
+
+#include "base/unique_fd.h"
+#include "upload/tcp_connection.h"
+
+class LoopbackServer {
+ public:
+  // Serves the one connection; what it returns is what Received() gives.
+  using Handler = std::function<std::string(TcpConnection& connection)>;
+
+  explicit LoopbackServer(Handler handler);
+  ~LoopbackServer();
+  int Port() const { return port_; }
+  // Waits for the handler to finish.
+  std::string Received();
+
+ private:
+  int port_;
+  UniqueFd listener_;
+  std::string received_;
+  std::thread thread_;
+};
+
+// A port on 127.0.0.1 where nothing listens.
+int UnusedPort();
+
+// One HTTP request: the header up to its blank line and the body that its
+// Content-Length announces.
+std::string ReadHttpRequest(Transport& connection);
+// Keeps the connection open and unanswered until the client hangs up;
+// gives what arrived.
+std::string ReadUntilHangUp(TcpConnection& connection);
+// Reads one request, answers with `response` and gives the request.
+std::string Answer(Transport& connection, const std::string& response);
+// A plain server that does Answer.
+LoopbackServer::Handler AnswerWith(std::string response);
+// An HTTP 200 answer whose SOAP body carries `result` as UploadFileResult.
+std::string SoapAnswer(const std::string& result);

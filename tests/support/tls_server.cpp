@@ -1,0 +1,44 @@
+#include "tls_server.h"
+
+#include <openssl/err.h>
+#include <openssl/ssl.h>
+
+std::unique_ptr<TlsServerSession> TlsServerSession::Accept(int fd, const std::string& certFile,
+                                                           const std::string& keyFile,
+                                                           std::string& reason) {
+  std::unique_ptr<TlsServerSession> session(new TlsServerSession);
+  SSL_CTX* ctx = SSL_CTX_new(TLS_server_method());
+  session->ctx_ = ctx;
+  if (!ctx || SSL_CTX_use_certificate_chain_file(ctx, certFile.c_str()) != 1 ||
+      SSL_CTX_use_PrivateKey_file(ctx, keyFile.c_str(), SSL_FILETYPE_PEM) != 1) {
+    reason = "TLS: cannot load certificate " + certFile;
+    return nullptr;
+  }
+  SSL* ssl = SSL_new(ctx);
+  session->ssl_ = ssl;
+  if (!ssl || SSL_set_fd(ssl, fd) != 1 || SSL_accept(ssl) != 1) {
+    reason = "TLS: handshake failed";
+    return nullptr;
+  }
+  return session;
+}
+
+TlsServerSession::~TlsServerSession() {
+  if (ssl_) SSL_free(static_cast<SSL*>(ssl_));
+  if (ctx_) SSL_CTX_free(static_cast<SSL_CTX*>(ctx_));
+}
+
+bool TlsServerSession::Write(const void* data, size_t size) {
+  return SSL_write(static_cast<SSL*>(ssl_), data, static_cast<int>(size)) == static_cast<int>(size);
+}
+
+int TlsServerSession::Read(void* buffer, int size) {
+  auto* p = static_cast<char*>(buffer);
+  int got = 0;
+  while (got < size) {
+    const int n = SSL_read(static_cast<SSL*>(ssl_), p + got, size - got);
+    if (n <= 0) return got;
+    got += n;
+  }
+  return size;
+}

@@ -1,0 +1,27 @@
+// The server side of a TLS connection for tests, on the system's OpenSSL.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "upload/transport.h"
+
+class TlsServerSession : public Transport {
+ public:
+  // Handshake as a server over the connected socket `fd` with the PEM
+  // certificate chain and key; null on failure, with a one-line `reason`.
+  static std::unique_ptr<TlsServerSession> Accept(int fd, const std::string& certFile,
+                                                  const std::string& keyFile, std::string& reason);
+  ~TlsServerSession() override;
+
+  bool Write(const void* data, size_t size) override;
+  int Read(void* buffer, int size) override;
+  bool TimedOut() const override { return false; }
+  // The underlying OpenSSL connection (an SSL*), for tests that need more.
+  void* ssl() const { return ssl_; }
+
+ private:
+  TlsServerSession() = default;
+  void* ctx_ = nullptr;
+  void* ssl_ = nullptr;
+};
