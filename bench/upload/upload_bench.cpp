@@ -13,12 +13,12 @@
 #include <string>
 #include <vector>
 
-#include <arpa/inet.h>
 #include <sys/socket.h>
 
 #include <sstream>
 
 #include "base/log.h"
+#include "loopback_server.h"
 #include "upload/base64.h"
 #include "upload/soap_upload.h"
 #include "upload/tcp_connection.h"
@@ -35,20 +35,6 @@ void MakeScanFile() {
   for (size_t i = 0; i < block.size(); ++i) block[i] = static_cast<char>("<row a=\"x\"/>\r\n"[i % 15]);
   for (size_t done = 0; done < kFileBytes; done += block.size()) std::fwrite(block.data(), 1, block.size(), f);
   std::fclose(f);
-}
-
-// A listening socket on 127.0.0.1 at a free port.
-UniqueFd Listen(int& port) {
-  UniqueFd fd(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
-  sockaddr_in sa{};
-  sa.sin_family = AF_INET;
-  sa.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t len = sizeof sa;
-  if (::bind(fd.Get(), reinterpret_cast<sockaddr*>(&sa), len) != 0 || ::listen(fd.Get(), 1) != 0 ||
-      ::getsockname(fd.Get(), reinterpret_cast<sockaddr*>(&sa), &len) != 0)
-    std::abort();
-  port = ntohs(sa.sin_port);
-  return fd;
 }
 
 // Reads one request to its end without keeping it, then confirms it.
@@ -94,7 +80,7 @@ bool BuildWholeRequest() {
 long PeakRssOfChild(Child kind, bool& ok) {
   const bool upload = kind == Child::kStreamedUpload;
   int port = 0;
-  const UniqueFd listener = Listen(port);
+  const UniqueFd listener = ListenOnLoopback(port);
   const pid_t pid = ::fork();
   if (pid == 0) {
     bool result = true;

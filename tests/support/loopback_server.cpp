@@ -5,10 +5,7 @@
 
 #include <stdexcept>
 
-namespace {
-
-// A listening socket on 127.0.0.1 at a free port.
-UniqueFd Listen(int& port) {
+UniqueFd ListenOnLoopback(int& port) {
   UniqueFd fd(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
   sockaddr_in sa{};
   sa.sin_family = AF_INET;
@@ -22,9 +19,7 @@ UniqueFd Listen(int& port) {
   return fd;
 }
 
-}  // namespace
-
-LoopbackServer::LoopbackServer(Handler handler) : listener_(Listen(port_)) {
+LoopbackServer::LoopbackServer(Handler handler) : listener_(ListenOnLoopback(port_)) {
   thread_ = std::thread([this, handler = std::move(handler)] {
     int fd;
     do fd = ::accept4(listener_.Get(), nullptr, nullptr, SOCK_CLOEXEC);
@@ -47,7 +42,7 @@ std::string LoopbackServer::Received() {
 
 int UnusedPort() {
   int port = 0;
-  Listen(port);  // closed again at once
+  ListenOnLoopback(port);  // closed again at once
   return port;
 }
 

@@ -27,6 +27,8 @@ class LoopbackServer {
   std::thread thread_;
 };
 
+// A socket listening on 127.0.0.1 at a free port, which it gives in `port`.
+UniqueFd ListenOnLoopback(int& port);
 // A port on 127.0.0.1 where nothing listens.
 int UnusedPort();
 
