@@ -53,13 +53,13 @@ bool UploadScanFile(const std::string& filePath, const UploadSettings& settings,
       log.Message("TLS: no TLS library found");
       return false;
     }
-    std::string reason;
-    tls = TlsSession::Connect(*tlsLibrary, connection.handle(), target.host, settings.caFile,
-                              reason);
-    if (!tls) {
-      log.Message(reason);
+    TlsConnect connect =
+        TlsSession::Connect(*tlsLibrary, connection.handle(), target.host, settings.caFile);
+    if (!connect.session) {
+      log.Message(connect.failure);
       return false;
     }
+    tls = std::move(connect.session);
     transport = tls.get();
   }
   Tell(log, "HTTP Connect OK\n", "HTTP Connect OK\n");

@@ -58,34 +58,25 @@ bool IsIpv4Literal(const std::string& host) {
 
 }  // namespace
 
-std::unique_ptr<TlsSession> TlsSession::Connect(const TlsLibrary& library, int fd,
-                                                const std::string& host,
-                                                const std::string& caFile, std::string& reason) {
+TlsConnect TlsSession::Connect(const TlsLibrary& library, int fd, const std::string& host,
+                               const std::string& caFile) {
   const TlsFunctions& fn = library.fn();
   fn.ERR_clear_error();
   void* ctx = fn.SSL_CTX_new(fn.TLS_client_method());
-  if (!ctx) {
-    reason = "TLS: cannot set up a TLS context";
-    return nullptr;
-  }
+  if (!ctx) return {nullptr, "TLS: cannot set up a TLS context"};
   std::unique_ptr<TlsSession> session(new TlsSession(fn, ctx));
   fn.SSL_CTX_ctrl(ctx, kCtrlSetMinProtoVersion, kTls12Version, nullptr);
   if (fn.SSL_CTX_set_options) fn.SSL_CTX_set_options(ctx, kOptIgnoreUnexpectedEof);
   if (!caFile.empty()) {
-    if (fn.SSL_CTX_load_verify_locations(ctx, caFile.c_str(), nullptr) != 1) {
-      reason = "TLS: cannot load CAFile " + caFile;
-      return nullptr;
-    }
+    if (fn.SSL_CTX_load_verify_locations(ctx, caFile.c_str(), nullptr) != 1)
+      return {nullptr, "TLS: cannot load CAFile " + caFile};
   } else if (fn.SSL_CTX_set_default_verify_paths(ctx) != 1) {
-    reason = "TLS: cannot load the system's trusted certificates";
-    return nullptr;
+    return {nullptr, "TLS: cannot load the system's trusted certificates"};
   }
   fn.SSL_CTX_set_verify(ctx, kVerifyPeer, nullptr);
   session->ssl_ = fn.SSL_new(ctx);
-  if (!session->ssl_ || fn.SSL_set_fd(session->ssl_, fd) != 1) {
-    reason = "TLS: cannot set up a TLS connection";
-    return nullptr;
-  }
+  if (!session->ssl_ || fn.SSL_set_fd(session->ssl_, fd) != 1)
+    return {nullptr, "TLS: cannot set up a TLS connection"};
   bool named;
   if (IsIpv4Literal(host)) {
     // An address is checked against the certificate's IP entries; it is
@@ -96,12 +87,10 @@ std::unique_ptr<TlsSession> TlsSession::Connect(const TlsLibrary& library, int f
                         const_cast<char*>(host.c_str())) == 1 &&
             fn.SSL_set1_host(session->ssl_, host.c_str()) == 1;
   }
-  if (!named) {
-    reason = "TLS: cannot check the certificate against host " + host;
-    return nullptr;
-  }
-  if (!session->Handshake(reason)) return nullptr;
-  return session;
+  if (!named) return {nullptr, "TLS: cannot check the certificate against host " + host};
+  std::string failure = session->Handshake();
+  if (!failure.empty()) return {nullptr, std::move(failure)};
+  return {std::move(session), {}};
 }
 
 TlsSession::~TlsSession() {
@@ -122,25 +111,23 @@ bool TlsSession::IsTimeout(int result) const {
          (error == kErrorSyscall && (errno == EAGAIN || errno == EWOULDBLOCK));
 }
 
-bool TlsSession::Handshake(std::string& reason) {
+std::string TlsSession::Handshake() {
   SigPipeHeld held;
   errno = 0;
   const int result = fn_.SSL_connect(ssl_);
   if (result == 1) {
     established_ = true;
-    return true;
+    return {};
   }
   const long verify = fn_.SSL_get_verify_result(ssl_);
-  if (verify != 0) {
-    reason = std::string("TLS: certificate verify failed (") +
-             fn_.X509_verify_cert_error_string(verify) + ")";
-  } else if (IsTimeout(result)) {
+  if (verify != 0)
+    return std::string("TLS: certificate verify failed (") +
+           fn_.X509_verify_cert_error_string(verify) + ")";
+  if (IsTimeout(result)) {
     timedOut_ = true;
-    reason = "TLS: handshake timed out";
-  } else {
-    reason = "TLS: handshake failed";
+    return "TLS: handshake timed out";
   }
-  return false;
+  return "TLS: handshake failed";
 }
 
 bool TlsSession::Write(const void* data, size_t size) {

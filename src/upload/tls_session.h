@@ -8,14 +8,21 @@
 #include "upload/tls_library.h"
 #include "upload/transport.h"
 
+class TlsSession;
+
+// A TLS connection, or the one line that says why there is none.
+struct TlsConnect {
+  std::unique_ptr<TlsSession> session;
+  std::string failure;
+};
+
 class TlsSession : public Transport {
  public:
   // Handshake as a client: server name sent, certificate verified against
   // `caFile` (or the system's trusted certificates when empty) and checked
-  // against `host`. Null on failure, with a one-line `reason`.
-  static std::unique_ptr<TlsSession> Connect(const TlsLibrary& library, int fd,
-                                             const std::string& host, const std::string& caFile,
-                                             std::string& reason);
+  // against `host`.
+  static TlsConnect Connect(const TlsLibrary& library, int fd, const std::string& host,
+                            const std::string& caFile);
   ~TlsSession() override;
   TlsSession(const TlsSession&) = delete;
   TlsSession& operator=(const TlsSession&) = delete;
@@ -26,8 +33,8 @@ class TlsSession : public Transport {
 
  private:
   TlsSession(const TlsFunctions& fn, void* ctx) : fn_(fn), ctx_(ctx) {}
-  // Runs the handshake; on failure fills `reason`.
-  bool Handshake(std::string& reason);
+  // Runs the handshake; empty when it succeeded, else why it failed.
+  std::string Handshake();
   // True when `result` of a call failed because the socket ran out of time.
   bool IsTimeout(int result) const;
 
