@@ -1,3 +1,6 @@
+#include <unistd.h>
+
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <exception>
@@ -19,7 +22,11 @@ constexpr char kUsage[] =
     "(uploaded when the settings say so). A first argument ending in .ini names\n"
     "the settings file; the directory to scan is the other argument, else /.\n"
     "Without a settings argument the agent tries <its directory>/<computer name>,\n"
-    "then <its directory>/scanunix.ini, then built-in defaults.\n"
+    "then <its directory>/scanunix.ini, then /etc/scanunix/scanunix.ini, then\n"
+    "built-in defaults.\n"
+    "\n"
+    "Exit status: 0 the scan file was saved (and uploaded when asked), 1 no scan\n"
+    "file was saved, 2 it was saved but the upload failed.\n"
     "\n"
     "  --help     show this text and exit\n"
     "  --version  show the version and exit\n"
@@ -27,7 +34,8 @@ constexpr char kUsage[] =
     "See scanunix(8) and scanunix.ini(5).\n";
 
 int Run(const std::vector<std::string>& arguments) {
-  Log log;  // the default level until the settings say otherwise
+  // The default level until the settings say otherwise.
+  Log log(Log::kDisplay, std::cout, std::cerr, ::isatty(STDOUT_FILENO) == 1);
   RunStart start{arguments, ReadModuleDirectory(), ProbeNetwork(), ProbeNode()};
   ReportNetworkFailures(start.network, log);
 
@@ -50,14 +58,17 @@ int main(int argc, char** argv) {
     std::printf("scanunix %s\n", kScanunixVersion);
     return 0;
   }
-  // A timer runs the agent on every host: whatever happens, the run ends
-  // with status 0 and says why on standard error.
+  // A peer that goes away (a server, a package command) must never end the run.
+  std::signal(SIGPIPE, SIG_IGN);
+  // Whatever happens, the run ends with its status and says why.
+  std::string why = "unexpected error";
   try {
     return Run(std::vector<std::string>(argv + std::min(argc, 1), argv + argc));
   } catch (const std::exception& error) {
-    std::fprintf(stderr, "scanunix: %s\n", error.what());
+    why = error.what();
   } catch (...) {
-    std::fprintf(stderr, "scanunix: unexpected error\n");
   }
-  return 0;
+  std::fprintf(stderr, "scanunix: %s\n", why.c_str());
+  std::printf("\nFailed, no scan file saved: %s\n", why.c_str());
+  return kNotSaved;
 }

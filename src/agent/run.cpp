@@ -4,9 +4,11 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <ctime>
+#include <functional>
 
-#include "agent/move_file.h"
+#include "agent/element_guard.h"
 #include "agent/run_plan.h"
 #include "agent/scan_document.h"
 #include "base/document_text.h"
@@ -20,31 +22,7 @@
 
 namespace {
 
-constexpr char kTempScanFile[] = "/tmp/temp.scn";
 constexpr char kDefaultComputerData[] = "/etc/ComputerData.xml";
-
-// The scan file goes under a fixed temporary name first. It is always made
-// anew, so nothing another user left at that path is followed or written.
-bool OpenTemporaryScanFile(OutputFile& file, Log& log) {
-  if (file.CreateExclusive(kTempScanFile)) return true;
-  log.SystemError(kTempScanFile, errno);
-  return false;
-}
-
-// Gives the finished file its final name; false when it did not get there.
-bool MoveToFinalName(bool tempCreated, const std::string& scanFile, Log& log) {
-  if (tempCreated) {
-    std::remove(scanFile.c_str());
-    if (MoveFile(kTempScanFile, scanFile)) return true;
-  } else {
-    errno = EEXIST;  // what is at the temporary path is not ours to move
-  }
-  const int error = errno;
-  log.Message(kTempScanFile);
-  log.Message(scanFile);
-  log.SystemError("Error rename tmp file to scn file", error);
-  return false;
-}
 
 FileScanOptions FileScanOptionsFrom(const FileScanSettings& settings) {
   FileScanOptions options;
@@ -68,6 +46,31 @@ HardwareFacts ProbeHardwareReporting(Log& log) {
   return hardware;
 }
 
+// Writes one element through `write`; when it fails, the element stays
+// empty and the run says why.
+void WriteElement(OutputFile& file, DocumentWriter& document, Log& log, std::string_view what,
+                  std::string_view empty, const std::function<void()>& write) {
+  if (const auto failure = WriteElementGuarded(file, document, empty, write))
+    log.Error(std::string(what) + " left out: " + *failure);
+}
+
+// The last line, which says how the run ended; `detail` adds to it.
+RunOutcome Finish(RunOutcome outcome, const std::string& scanFile, Log& log,
+                  std::string_view detail = {}) {
+  switch (outcome) {
+    case kSaved:
+      log.Print("\nFinished, saved to: " + scanFile + std::string(detail) + "\n");
+      break;
+    case kUploadFailed:
+      log.Print("\nFinished, saved to: " + scanFile + ", upload failed\n");
+      break;
+    case kNotSaved:
+      log.Print("\nFailed, no scan file saved: " + std::string(detail) + "\n");
+      break;
+  }
+  return outcome;
+}
+
 }  // namespace
 
 std::string ReadModuleDirectory() {
@@ -83,8 +86,7 @@ void ReportNetworkFailures(const NetworkIdentity& network, Log& log) {
   if (network.ipError != 0) log.SystemError("ioctl 2", network.ipError);
 }
 
-int RunScan(const RunStart& start, const Settings& settings, Log& log) {
-  std::remove(kTempScanFile);
+RunOutcome RunScan(const RunStart& start, const Settings& settings, Log& log) {
   const OutputNames names = MakeOutputNames(settings.outputFolder, start.moduleDir,
                                             start.node.computerName, start.network.mac);
   log.SetFile(names.logFile);
@@ -103,14 +105,22 @@ int RunScan(const RunStart& start, const Settings& settings, Log& log) {
   info.scanDate = FormatScanDate(startTime);
 
   log.Progress("Scanning");
+  // Written under a private name beside the scan file, which keeps its old
+  // content until the new one is complete.
   OutputFile file;
-  const bool tempCreated = OpenTemporaryScanFile(file, log);
+  if (!file.Create(names.scanFile)) {
+    const int error = errno;
+    log.SystemError(names.scanFile, error);
+    return Finish(kNotSaved, names.scanFile, log, std::strerror(error));
+  }
   DocumentWriter document(file);
   WriteDocumentHeader(document);
 
   if (settings.files.enabled) {
-    ScanFiles(ScanRootFromArguments(start.arguments), FileScanOptionsFrom(settings.files),
-              document, log);
+    WriteElement(file, document, log, "File list", "", [&] {
+      ScanFiles(ScanRootFromArguments(start.arguments), FileScanOptionsFrom(settings.files),
+                document, log);
+    });
   }
 
   log.Progress("CPU sig\n");
@@ -134,28 +144,34 @@ int RunScan(const RunStart& start, const Settings& settings, Log& log) {
   WriteSystemInfoStart(document, info);
   document.Markup(kEmptyDriveLists);
   if (settings.packages) {
-    PackageScanOptions packages;
-    packages.is64Bit = start.node.is64Bit;
-    packages.system = info.system;
-    ScanPackages(packages, document, log);
+    WriteElement(file, document, log, "Package list", "\t<Msi>\r\n\t</Msi>\r\n", [&] {
+      PackageScanOptions packages;
+      packages.is64Bit = start.node.is64Bit;
+      packages.system = info.system;
+      ScanPackages(packages, document, log);
+    });
   }
-  if (settings.shortcuts) ScanShortcuts(kApplicationsDir, document, log);
+  if (settings.shortcuts) {
+    WriteElement(file, document, log, "Shortcut list", "\t<Shortcuts>\r\n\t</Shortcuts>\r\n",
+                 [&] { ScanShortcuts(kApplicationsDir, document, log); });
+  }
   document.Markup(kSystemInfoEnd);
   WriteHardwareInfo(document, hardware);
   log.Progress("Scan ComputerData.xml\n");
-  CopyExtraDataFile(document,
-                    settings.computerData.empty() ? kDefaultComputerData : settings.computerData);
+  const std::string extra = settings.computerData.empty() ? kDefaultComputerData : settings.computerData;
+  WriteElement(file, document, log, "Extra data", "", [&] { CopyExtraDataFile(document, extra); });
   document.Markup(kDocumentEnd);
-  const bool written = file.Close();
-  if (tempCreated && !written) log.SystemError("Error writing tmp file", errno);
 
   log.Progress("Compress and save\n");
-  const bool moved = MoveToFinalName(tempCreated, names.scanFile, log);
-
-  // Only a file this run wrote is ever sent.
-  if (settings.upload.enabled && moved && UploadScanFile(names.scanFile, settings.upload, log))
-    std::remove(names.scanFile.c_str());
-
-  log.Print("\nFinished, saved to: " + names.scanFile + "\n");
-  return 0;
+  if (!file.Commit()) {
+    const int error = errno;
+    log.SystemError(file.error() != 0 ? "Error writing tmp file" : "Error rename tmp file to scn file",
+                    error);
+    return Finish(kNotSaved, names.scanFile, log, std::strerror(error));
+  }
+  if (!settings.upload.enabled) return Finish(kSaved, names.scanFile, log);
+  if (!UploadScanFile(names.scanFile, settings.upload, log))
+    return Finish(kUploadFailed, names.scanFile, log);
+  std::remove(names.scanFile.c_str());
+  return Finish(kSaved, names.scanFile, log, ", uploaded");
 }

@@ -23,5 +23,12 @@ std::string ReadModuleDirectory();
 // Reports what the network probe could not find, as failed system calls.
 void ReportNetworkFailures(const NetworkIdentity& network, Log& log);
 
-// Runs the scan; returns the exit status.
-int RunScan(const RunStart& start, const Settings& settings, Log& log);
+// How a run ended, as its exit status.
+enum RunOutcome : int {
+  kSaved = 0,         // the scan file was saved, and uploaded when that was asked
+  kNotSaved = 1,      // no scan file was saved
+  kUploadFailed = 2,  // the scan file was saved, but the upload failed
+};
+
+// Runs the scan. The last line on standard output says how it ended.
+RunOutcome RunScan(const RunStart& start, const Settings& settings, Log& log);

@@ -11,7 +11,11 @@ struct FoundSettings {
   std::string path;   // the file that loaded; empty when none did
 };
 
+// Where an installed agent keeps its settings.
+inline constexpr char kSystemSettingsFile[] = "/etc/scanunix/scanunix.ini";
+
 // The file a first argument ending in ".ini" names, else the file named
-// like the computer in `moduleDir`, else scanunix.ini there.
+// like the computer in `moduleDir`, else scanunix.ini there, else
+// kSystemSettingsFile.
 FoundSettings FindSettings(const std::vector<std::string>& arguments, const std::string& moduleDir,
                            const std::string& computerName);

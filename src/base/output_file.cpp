@@ -3,13 +3,36 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <cstdio>
 #include <cstring>
+#include <random>
 
 #include "base/fd_io.h"
 
 namespace {
+
 constexpr size_t kBufferSize = 64 * 1024;
+
+// ".<name>.XXXXXX" beside `finalPath`: hidden, so that nothing collecting
+// scan files takes it for one.
+std::string TemporaryNameFor(const std::string& finalPath, uint32_t random) {
+  const size_t slash = finalPath.rfind('/');
+  const size_t nameAt = slash == std::string::npos ? 0 : slash + 1;
+  char suffix[16];
+  std::snprintf(suffix, sizeof suffix, ".%08x", random);
+  return finalPath.substr(0, nameAt) + "." + finalPath.substr(nameAt) + suffix;
 }
+
+// Flushes the directory holding `path`, so that a rename in it lasts.
+void SyncDirectoryOf(const std::string& path) {
+  const size_t slash = path.rfind('/');
+  const std::string dir = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+  UniqueFd fd(::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (fd) ::fsync(fd.Get());
+}
+
+}  // namespace
 
 FdOutputBuffer::FdOutputBuffer() : buffer_(kBufferSize) {
   setp(buffer_.data(), buffer_.data() + buffer_.size());
@@ -20,26 +43,31 @@ FdOutputBuffer::~FdOutputBuffer() { Close(); }
 void FdOutputBuffer::Attach(UniqueFd fd) {
   Close();
   fd_ = std::move(fd);
-  failed_ = false;
+  error_ = 0;
 }
 
 bool FdOutputBuffer::Close() {
   if (!fd_) return false;
-  bool ok = Drain() && !failed_;
-  ok = fd_.Reset() && ok;
-  return ok;
+  bool ok = Drain();
+  if (!fd_.Reset() && error_ == 0) error_ = errno;
+  return ok && error_ == 0;
 }
 
 bool FdOutputBuffer::WriteAll(const char* data, size_t size) {
-  if (!fd_ || failed_) return false;
-  failed_ = !::WriteAll(fd_.Get(), data, size);
-  return !failed_;
+  if (!fd_ || error_ != 0) return false;
+  if (!::WriteAll(fd_.Get(), data, size)) error_ = errno != 0 ? errno : EIO;
+  return error_ == 0;
 }
 
 bool FdOutputBuffer::Drain() {
-  bool ok = WriteAll(pbase(), static_cast<size_t>(pptr() - pbase()));
+  const bool ok = WriteAll(pbase(), static_cast<size_t>(pptr() - pbase()));
   setp(buffer_.data(), buffer_.data() + buffer_.size());
   return ok;
+}
+
+bool FdOutputBuffer::TruncateTo(off_t offset) {
+  setp(buffer_.data(), buffer_.data() + buffer_.size());  // unwritten bytes go too
+  return fd_ && ::ftruncate(fd_.Get(), offset) == 0 && ::lseek(fd_.Get(), offset, SEEK_SET) == offset;
 }
 
 FdOutputBuffer::int_type FdOutputBuffer::overflow(int_type ch) {
@@ -73,18 +101,63 @@ OutputFile::OutputFile() : std::ostream(&buffer_) {
   setstate(std::ios::badbit);  // nothing is written until a file is open
 }
 
-bool OutputFile::CreateExclusive(const std::string& path) {
-  UniqueFd fd(::open(path.c_str(),
-                     O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
-                     0666));
-  if (!fd) return false;
-  buffer_.Attach(std::move(fd));
-  clear();
+OutputFile::~OutputFile() { Discard(); }
+
+bool OutputFile::Create(const std::string& finalPath) {
+  std::random_device random;
+  for (int attempt = 0; attempt < 16; ++attempt) {
+    const std::string temporary = TemporaryNameFor(finalPath, random());
+    UniqueFd fd(::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
+    if (!fd) {
+      if (errno == EEXIST) continue;
+      return false;
+    }
+    buffer_.Attach(std::move(fd));
+    final_ = finalPath;
+    temporary_ = temporary;
+    clear();
+    return true;
+  }
+  return false;
+}
+
+std::optional<off_t> OutputFile::Mark() {
+  if (!buffer_.Drain()) return std::nullopt;
+  const off_t at = ::lseek(buffer_.fd(), 0, SEEK_CUR);
+  if (at < 0) return std::nullopt;
+  return at;
+}
+
+bool OutputFile::RewindTo(off_t mark) {
+  clear(rdstate() & ~(std::ios::failbit | std::ios::badbit));
+  return buffer_.TruncateTo(mark);
+}
+
+bool OutputFile::Commit() {
+  if (temporary_.empty()) return false;
+  if (buffer_.Drain() && ::fsync(buffer_.fd()) != 0) buffer_.Fail(errno);
+  bool ok = buffer_.Close();
+  int error = buffer_.error();
+  setstate(std::ios::badbit);
+  if (ok && ::rename(temporary_.c_str(), final_.c_str()) != 0) {
+    ok = false;
+    error = errno;
+  }
+  if (!ok) {
+    ::unlink(temporary_.c_str());
+    temporary_.clear();
+    errno = error;
+    return false;
+  }
+  temporary_.clear();
+  SyncDirectoryOf(final_);
   return true;
 }
 
-bool OutputFile::Close() {
-  const bool ok = buffer_.Close();
+void OutputFile::Discard() {
+  buffer_.Close();
   setstate(std::ios::badbit);
-  return ok;
+  if (temporary_.empty()) return;
+  ::unlink(temporary_.c_str());
+  temporary_.clear();
 }

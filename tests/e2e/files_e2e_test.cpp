@@ -56,14 +56,20 @@ std::string ExpectedRow(const fs::path& file, const std::string& name, const std
 }
 
 TEST(FilesE2E, AllFilesChecksumsIgnoredFoldersAndProgressLine) {
-  TempDir tree;
+  TempDir tree, out;
   tree.Write("digits", "123456789");
   tree.Write("Skip/deeper/elf", kElf);
   const std::string root = tree.path().string() + "/";
   const auto [run, rows] = ScanWithAgent(root, "Log=0\nAllFiles=1\nCRC=1", "*skip\n");
   EXPECT_EQ(rows, ExpectedRow(tree / "digits", "digits", tree.path().string(), "CBF43926"));
+  EXPECT_EQ(run.out.find('\r'), std::string::npos);  // no display when not on a terminal
+  // On a terminal (script gives the agent one) the progress display is drawn.
+  out.Write("s.ini", "[Settings]\nMsi=0\nShortcuts=0\nOutputFolder=" + out.path().string() + "\n");
+  const AgentResult onTerminal = e2e::Run("/usr/bin/script", {"-qec", AgentPath().string() + " " +
+                                     (out / "s.ini").string() + " " + root, "/dev/null"});
   std::string first = "\r00000001 00000000 " + root;
-  EXPECT_NE(run.out.find(first.append(80, ' ').substr(0, 80)), std::string::npos) << run.out;
+  EXPECT_NE(onTerminal.out.find(first.append(80, ' ').substr(0, 80)), std::string::npos)
+      << onTerminal.out;
 }
 
 // 10,000 levels with ELF files named with markup and a control byte at

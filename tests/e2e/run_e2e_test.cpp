@@ -98,32 +98,64 @@ TEST(RunE2E, SettingsBesideTheExecutable) {
   EXPECT_FALSE(FindScanFile(out2.path()).empty());
 }
 
-TEST(RunE2E, APlantedTemporaryPathIsNeverUsed) {
-  // A directory that cannot be removed stands in for anything another user
-  // might have placed at the fixed temporary path.
+TEST(RunE2E, ATemporaryFileOthersPlantedIsNeverUsed) {
   fs::remove_all("/tmp/temp.scn");
   WriteFile("/tmp/temp.scn/planted", "not a scan");
   TempDir out;
   out.Write("s.ini", QuietSettings(out.path()));
-  AgentResult r = RunAgent({(out / "s.ini").string()});
-  EXPECT_EQ(r.exitStatus, 0);
-  EXPECT_NE(r.err.find("/tmp/temp.scn: File exists"), std::string::npos) << r.err;
-  EXPECT_NE(r.err.find("Error rename tmp file to scn file: File exists"), std::string::npos);
-  EXPECT_TRUE(FindScanFile(out.path()).empty());
+  const AgentResult r = RunAgent({(out / "s.ini").string()});
+  EXPECT_EQ(r.exitStatus, 0) << r.err;
+  EXPECT_EQ(r.err, "");
+  EXPECT_FALSE(FindScanFile(out.path()).empty());
   EXPECT_EQ(ReadFile("/tmp/temp.scn/planted"), "not a scan");
   fs::remove_all("/tmp/temp.scn");
 }
 
-TEST(RunE2E, MissingOutputFolderKeepsTheTemporaryFile) {
-  TempDir out;
+// What can go wrong before the scan file has its name: the old file stays,
+// nothing else is left behind or uploaded, and the run says so.
+TEST(RunE2E, NoScanFileSavedWhenTheOutputFolderIsMissingOrFull) {
+  TempDir out, full;
   out.Write("s.ini", QuietSettings(out / "missing"));
   AgentResult r = RunAgent({(out / "s.ini").string()});
-  EXPECT_EQ(r.exitStatus, 0);
-  EXPECT_NE(r.err.find("Error rename tmp file to scn file: No such file or directory"),
-            std::string::npos);
-  EXPECT_NE(r.out.find("/tmp/temp.scn\n"), std::string::npos);  // both paths are logged
-  EXPECT_TRUE(fs::exists("/tmp/temp.scn"));
-  fs::remove("/tmp/temp.scn");
+  EXPECT_EQ(r.exitStatus, 1);
+  EXPECT_NE(r.err.find((out / "missing").string() + "/"), std::string::npos) << r.err;
+  EXPECT_TRUE(r.out.ends_with("\nFailed, no scan file saved: No such file or directory\n")) << r.out;
+
+  out.Write("s.ini", QuietSettings(out.path()));
+  RunAgent({(out / "s.ini").string()});
+  const std::string name = FindScanFile(out.path()).filename().string();
+  out.Write("big.xml", std::string(1 << 20, 'x'));
+  out.Write("full.ini", QuietSettings(full.path(), "Log=1\nUploadByHttp=1\nComputerData=" +
+                                                      (out / "big.xml").string()) +
+                            "[HTTP]\nAddress=http://127.0.0.1:9/\n");
+  r = e2e::Run("/usr/bin/unshare",
+          {"-m", "/bin/sh", "-c",
+           "mount -t tmpfs -o size=256k tmpfs \"$0\" || exit 99; printf previous >\"$0/$1\"; "
+           "\"$2\" \"$3\"; echo \"status=$?\"; cat \"$0/$1\"; echo; ls -A \"$0\"",
+           full.path().string(), name, AgentPath().string(), (out / "full.ini").string()});
+  if (r.exitStatus == 99) GTEST_SKIP() << "cannot mount a tmpfs here: " << r.err;
+  EXPECT_NE(r.err.find("Error writing tmp file: No space left on device"), std::string::npos) << r.err;
+  EXPECT_NE(r.out.find("\nFailed, no scan file saved: No space left on device\nstatus=1\nprevious\n"),
+            std::string::npos) << r.out;
+  EXPECT_EQ(r.out.find("UploadFileHttp"), std::string::npos);
+  EXPECT_EQ(r.out.find("\n."), std::string::npos) << "a temporary file was left behind";
+}
+
+// Installed agents keep their settings in /etc/scanunix; a private /etc
+// stands in for it.
+TEST(RunE2E, SystemSettingsAfterThoseBesideTheExecutable) {
+  TempDir agentDir, out;
+  fs::copy_file(AgentPath(), agentDir / "scanunix");
+  agentDir.Write("etc.ini", QuietSettings(out.path()));
+  const AgentResult r = e2e::Run(
+      "/usr/bin/unshare",
+      {"-m", "/bin/sh", "-c",
+       "mount -t tmpfs tmpfs /etc || exit 99; mkdir /etc/scanunix; cp \"$0\" /etc/scanunix/scanunix.ini; "
+       "exec \"$1\" /nonexistent",
+       (agentDir / "etc.ini").string(), (agentDir / "scanunix").string()});
+  if (r.exitStatus == 99) GTEST_SKIP() << "cannot mount a private /etc here: " << r.err;
+  EXPECT_EQ(r.out.find("INI: /etc/scanunix/scanunix.ini\n"), 0u) << r.out;
+  EXPECT_FALSE(FindScanFile(out.path()).empty());
 }
 
 }  // namespace

@@ -57,13 +57,15 @@ class UploadServer {
   std::thread thread_;
 };
 
-// Runs the agent with the upload to `address` on and the [HTTP] keys `http`.
+// Runs the agent with the upload to `address` on and the [HTTP] keys `http`;
+// `uploaded` is whether the upload is to succeed.
 e2e::AgentResult Upload(const e2e::TempDir& dir, const std::string& address,
-                        const std::string& http) {
+                        const std::string& http, bool uploaded) {
   e2e::WriteFile(dir / "scan.ini", e2e::QuietSettings(dir.path(), "UploadByHttp=1") +
                                        "[HTTP]\nAddress=" + address + "\n" + http);
   const e2e::AgentResult r = e2e::RunAgent({(dir / "scan.ini").string()});
-  EXPECT_EQ(r.exitStatus, 0) << r.err;
+  EXPECT_EQ(r.exitStatus, uploaded ? 0 : 2) << r.err;
+  EXPECT_NE(r.out.find(uploaded ? ", uploaded\n" : ", upload failed\n"), std::string::npos) << r.out;
   return r;
 }
 
@@ -78,7 +80,8 @@ TEST(UploadE2E, ConfirmedUploadRemovesTheScanFileAndSendsTheDecryptedPassword) {
       "HTTP/1.1 200 OK\r\nContent-Length: 39\r\n\r\n<UploadFileResult>OK</UploadFileResult>");
   const e2e::AgentResult r = Upload(dir, server.Address("http"),
                                     "Username=inventory\nPassword=" + hex.out.substr(0, 32) +
-                                        "\nPasswordIsEncrypted=1\n");
+                                        "\nPasswordIsEncrypted=1\n",
+                                    true);
   EXPECT_TRUE(e2e::FindScanFile(dir.path()).empty()) << r.out;  // confirmed, so removed
   const std::string request = server.Request();
   EXPECT_EQ(request.substr(0, 50), "POST /inv/Service.asmx HTTP/1.1\r\nHost: 127.0.0.1\r\n");
@@ -91,7 +94,7 @@ TEST(UploadE2E, ConfirmedUploadRemovesTheScanFileAndSendsTheDecryptedPassword) {
 TEST(UploadE2E, SilentServerTimesOutAndKeepsTheScanFile) {
   e2e::TempDir dir;
   UploadServer server("");
-  Upload(dir, server.Address("http"), "Timeout=1\n");
+  Upload(dir, server.Address("http"), "Timeout=1\n", false);
   EXPECT_FALSE(e2e::FindScanFile(dir.path()).empty());
   std::string log;
   for (const auto& entry : e2e::fs::directory_iterator(dir.path()))
@@ -103,7 +106,7 @@ TEST(UploadE2E, HttpsAddressNeverSendsPlainText) {
   e2e::TempDir dir;
   UploadServer server("");  // a plain server that never answers the handshake
   const e2e::AgentResult r =
-      Upload(dir, server.Address("https"), "Username=u\nPassword=secret\nTimeout=1\n");
+      Upload(dir, server.Address("https"), "Username=u\nPassword=secret\nTimeout=1\n", false);
   EXPECT_NE(r.out.find("TLS: "), std::string::npos) << r.out;
   EXPECT_FALSE(e2e::FindScanFile(dir.path()).empty());
   const std::string received = server.Request();
