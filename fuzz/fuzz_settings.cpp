@@ -1,0 +1,26 @@
+// Settings text: every record comes from the text as it stands, and the
+// settings made from any text are usable.
+#include <cstdint>
+#include <cstdlib>
+#include <sstream>
+#include <string>
+
+#include "config/ini_file.h"
+#include "config/settings.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  const std::string text(reinterpret_cast<const char*>(data), size);
+  std::istringstream in(text);
+  const IniFile ini = IniFile::Parse(in);
+  size_t lines = 0;
+  for (char c : text) lines += c == '\n';
+  if (ini.records().size() > lines) std::abort();  // a last line without "\n" is not read
+  for (const IniRecord& r : ini.records()) {
+    if (r.key.find('=') != std::string::npos) std::abort();
+    for (const std::string* part : {&r.section, &r.key, &r.value})
+      if (text.find(*part) == std::string::npos) std::abort();
+  }
+  const Settings settings = SettingsFrom(ini);
+  if (settings.upload.timeoutSeconds < 0) std::abort();
+  return 0;
+}
