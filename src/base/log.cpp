@@ -28,6 +28,12 @@ void Log::Display(std::string_view text) {
   if (display()) out_ << text;
 }
 
+void Log::Error(std::string_view text) {
+  out_.flush();
+  errors_ << text << std::endl;
+  if (level_ != kSilent && !file_.empty()) AppendLogLine(file_, text);
+}
+
 void Log::SystemError(std::string_view what, int error) {
   out_.flush();
   errors_ << what << ": " << std::strerror(error) << std::endl;

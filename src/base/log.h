@@ -41,6 +41,9 @@ class Log {
   void Print(std::string_view text);
   // Part of the progress display: `text` as it stands, at kDisplay only.
   void Display(std::string_view text);
+  // `text` and a line feed on standard error, whatever the level, and in
+  // the log file but at kSilent.
+  void Error(std::string_view text);
   // "what: <system error text>" on standard error, whatever the level.
   void SystemError(std::string_view what, int error);
 
