@@ -37,7 +37,9 @@ void ScanPackages(const PackageScanOptions& options, DocumentWriter& document, L
     ++counter;
     if (log.display()) log.Display(PackageProgressLine(counter, AttributeText(record.productName)));
   });
-  if (fromLibrary == 0) ListPackagesByCommands(options.listFile, options.system, document, log);
+  if (fromLibrary == 0 &&
+      !ListPackagesByCommands(options.commandPath, options.system, document, log))
+    log.Error("No package list: dpkg-query, dpkg -l and rpm -qa all failed");
 
   document.Markup("\t</Msi>\r\n");
 }
