@@ -1,35 +1,52 @@
 #include "software/desktop_entry.h"
 
-#include <algorithm>
-
-
 namespace {
 
-// The value after the first `key` in `text`, up to the next line feed.
-std::optional<std::string> ValueOf(std::string_view text, std::string_view key) {
-  const size_t at = text.find(key);
-  if (at == std::string_view::npos) return std::nullopt;
-  const size_t start = at + key.size();
-  const size_t end = text.find('\n', start);
-  if (end == std::string_view::npos) return std::nullopt;
-  return std::string(text.substr(start, end - start));
-}
+constexpr std::string_view kGroupHeader = "[Desktop Entry]";
+
+// The lines of `text` that a line feed ends, without it and without a CR
+// before it; the text after the last line feed is no line.
+class Lines {
+ public:
+  explicit Lines(std::string_view text) : rest_(text) {}
+  std::optional<std::string_view> Next() {
+    const size_t end = rest_.find('\n');
+    if (end == std::string_view::npos) return std::nullopt;
+    std::string_view line = rest_.substr(0, end);
+    rest_.remove_prefix(end + 1);
+    if (line.ends_with('\r')) line.remove_suffix(1);
+    return line;
+  }
+
+ private:
+  std::string_view rest_;
+};
 
 }  // namespace
 
 std::optional<Shortcut> ParseDesktopEntry(std::string_view content) {
-  const size_t group = content.find("[Desktop Entry]");
-  if (group == std::string_view::npos) return std::nullopt;
-  // Each key is searched from the group header on, independently; a longer
-  // key such as GenericName= or TryExec= matches as well.
-  const std::string_view entry = content.substr(group);
-  std::optional<std::string> name = ValueOf(entry, "Name=");
+  Lines lines(content);
+  std::optional<std::string_view> line;
+  while ((line = lines.Next()) && *line != kGroupHeader) {
+  }
+  if (!line) return std::nullopt;
+
+  // The first line of each key within the group, up to the next group.
+  std::optional<std::string_view> name, exec, categories;
+  const auto take = [&line](std::string_view key, std::optional<std::string_view>& value) {
+    if (!value && line->starts_with(key)) value = line->substr(key.size());
+  };
+  while ((line = lines.Next()) && !line->starts_with('[')) {
+    take("Name=", name);
+    take("Exec=", exec);
+    take("Categories=", categories);
+  }
   if (!name) return std::nullopt;
   Shortcut shortcut;
-  shortcut.name = std::move(*name);
-  shortcut.program = ValueOf(entry, "Exec=").value_or("");
-  shortcut.program.resize(std::min(shortcut.program.size(), shortcut.program.find(' ')));
-  shortcut.categories = ValueOf(entry, "Categories=").value_or("");
+  shortcut.name = *name;
+  const std::string_view program = exec.value_or("");
+  shortcut.program = program.substr(0, program.find(' '));
+  shortcut.categories = categories.value_or("");
   return shortcut;
 }
 

@@ -13,10 +13,12 @@ struct Shortcut {
   std::string categories;
 };
 
-// The first "Name=", "Exec=" and "Categories=" after "[Desktop Entry]",
-// each up to its line feed (the program only up to its first space).
-// Nothing when there is no group header or no "Name=" value ended by a
-// line feed.
+// The first "Name=", "Exec=" and "Categories=" line of the "[Desktop Entry]"
+// group, each value up to its line end (the program only up to its first
+// space). A key counts only at the start of a line, so "GenericName=",
+// "TryExec=" and "Name[de]=" are other keys. Only lines a line feed ends
+// count, and a CR before the line feed is not part of the value. Nothing
+// when there is no such group or no "Name=" line in it.
 std::optional<Shortcut> ParseDesktopEntry(std::string_view content);
 
 // Writes the Shortcut line.

@@ -6,23 +6,27 @@ namespace {
 
 using namespace std::string_literals;
 
-TEST(DesktopEntry, FirstKeysAfterTheGroupHeaderUpToTheLineFeed) {
+TEST(DesktopEntry, FirstKeyLinesOfTheGroupUpToTheLineEnd) {
   const std::string longName(4000, 'n');
   const std::pair<std::string, std::string> cases[] = {  // content, "name|program|categories"
       {"[Desktop Entry]\nType=Application\nName=Viewer\nExec=viewer %u\nCategories=Graphics;\n",
        "Viewer|viewer|Graphics;"},
-      // Longer keys match too, and keys in later groups count.
-      {"Name=Before\n[Desktop Entry]\nGenericName=Web Browser\nName=Browser\nTryExec=launch\n"
-       "Exec=foo %U\n[Desktop Action New]\nCategories=Late;\n",
-       "Web Browser|launch|Late;"},
-      {"[Desktop Entry]\r\nName= Sp \r\nExec=run\r\nCategories=A;\r\n", " Sp \r|run\r|A;\r"},
+      // Longer and localized keys are other keys; other groups do not count.
+      {"Name=Before\n[Desktop Entry]\nGenericName=Web Browser\nName[de]=Netz\n"
+       "X-GNOME-FullName=Full\nName=Browser\nTryExec=launch\nExec=foo %U\n"
+       "[Desktop Action New]\nCategories=Late;\n",
+       "Browser|foo|"},
+      {"[Desktop Entry]\r\nName= Sp \r\nExec=run\r\nCategories=A;\r\nName=Second\r\n",
+       " Sp |run|A;"},
       {"[Desktop Entry]\nName=\nCategories=Tail", "||"},
-      {"\0[Desktop Entry]\nComment=a\0b\nName=After\n"s, "After||"},
+      {"[Desktop Entry]\nComment=a\0b\nName=After\n"s, "After||"},
       {"[Desktop Entry]\nName=" + longName + "\n", longName + "||"},
-      // No shortcut without the header or a whole "Name=" line.
+      // No shortcut without the group header line or a whole "Name=" line in the group.
       {"[Desktop Entry]\nExec=x\nName=Last", "none"},
       {"Name=App\nExec=app\n", "none"},
-      {"[Desktop Entry]\nName[de]=App\n", "none"},
+      {"[Desktop Entry]\nName[de]=App\nGenericName=App\n", "none"},
+      {"# [Desktop Entry]\nName=App\n", "none"},
+      {"[Desktop Entry]\n[Other]\nName=App\n", "none"},
   };
   for (const auto& [content, expected] : cases) {
     const std::optional<Shortcut> s = ParseDesktopEntry(content);

@@ -1,13 +1,6 @@
 #include "software/package_list.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <array>
-#include <cerrno>
-
-#include "base/fd_io.h"
-#include "base/unique_fd.h"
 
 namespace {
 
@@ -29,30 +22,6 @@ std::optional<size_t> ColumnOf(std::string_view line, std::string_view title) {
   const size_t at = line.find(title);
   if (at == std::string_view::npos) return std::nullopt;
   return at + 1;
-}
-
-// Calls `onLine` for each line of `fd` that a line feed ends, without it.
-template <typename OnLine>
-bool ForEachLine(int fd, OnLine onLine) {
-  std::string pending;
-  std::array<char, 65536> chunk;
-  for (;;) {
-    const ssize_t n = ReadRetrying(fd, chunk.data(), chunk.size());
-    if (n < 0) return false;
-    if (n == 0) return true;
-    std::string_view data(chunk.data(), static_cast<size_t>(n));
-    for (size_t end; (end = data.find('\n')) != std::string_view::npos;) {
-      if (pending.empty()) {
-        onLine(data.substr(0, end));
-      } else {
-        pending.append(data.substr(0, end));
-        onLine(std::string_view(pending));
-        pending.clear();
-      }
-      data.remove_prefix(end + 1);
-    }
-    pending.append(data);
-  }
 }
 
 }  // namespace
@@ -80,6 +49,14 @@ PackageRecord ParseFieldLine(std::string_view line) {
   return record;
 }
 
+bool IsInstalledStatus(std::string_view status) {
+  const size_t first = status.find(' ');
+  const size_t last = status.rfind(' ');
+  if (first == std::string_view::npos || first == last) return false;
+  const std::string_view want = status.substr(0, first);
+  return (want == "install" || want == "hold") && status.substr(last + 1) == "installed";
+}
+
 std::optional<PackageRecord> ColumnListParser::Feed(std::string_view line) {
   switch (state_) {
     case State::kBeforeHeader:
@@ -95,6 +72,7 @@ std::optional<PackageRecord> ColumnListParser::Feed(std::string_view line) {
     case State::kRows:
       break;
   }
+  if (!line.starts_with("ii") && !line.starts_with("hi")) return std::nullopt;
   PackageRecord record;
   record.productName = WordAt(line, nameColumn_);
   record.versionString = WordAt(line, versionColumn_);
@@ -103,18 +81,25 @@ std::optional<PackageRecord> ColumnListParser::Feed(std::string_view line) {
   return record;
 }
 
-std::optional<size_t> ReadPackageList(const std::string& path, ListForm form,
-                                      const std::string& system, DocumentWriter& document) {
-  UniqueFd fd(::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
-  if (!fd) return std::nullopt;
+size_t WritePackageList(std::string_view output, ListForm form, const std::string& system,
+                        DocumentWriter& document) {
   size_t count = 0;
   ColumnListParser columns(system);
-  ForEachLine(fd.Get(), [&](std::string_view line) {
-    std::optional<PackageRecord> record =
-        form == ListForm::kFields ? ParseFieldLine(line) : columns.Feed(line);
-    if (!record) return;
+  for (size_t end; (end = output.find('\n')) != std::string_view::npos;
+       output.remove_prefix(end + 1)) {
+    std::string_view line = output.substr(0, end);
+    std::optional<PackageRecord> record;
+    if (form == ListForm::kColumns) {
+      record = columns.Feed(line);
+    } else if (form == ListForm::kFields) {
+      record = ParseFieldLine(line);
+    } else if (const size_t bar = line.find(kSeparator);
+               bar != std::string_view::npos && IsInstalledStatus(line.substr(0, bar))) {
+      record = ParseFieldLine(line.substr(bar + kSeparator.size()));
+    }
+    if (!record) continue;
     WriteInstalled(document, *record);
     ++count;
-  });
+  }
   return count;
 }

@@ -10,15 +10,22 @@
 #include "software/package_record.h"
 
 enum class ListForm {
-  kFields,   // five "|||"-separated fields: name, version, group, vendor, URL
-  kColumns,  // the table of dpkg -l, read by the columns of its header line
+  kFields,        // five "|||"-separated fields: name, version, group, vendor, URL
+  kStatusFields,  // the dpkg status, "|||" and the five fields
+  kColumns,       // the table of dpkg -l, read by the columns of its header line
 };
 
 // One line of the field form. A line without separators is all name.
 PackageRecord ParseFieldLine(std::string_view line);
 
+// True for the dpkg status ("want error-flag state") of a package that is
+// installed and meant to stay: "install" or "hold", then "installed", just
+// as dpkg -l marks its rows "ii" and "hi".
+bool IsInstalledStatus(std::string_view status);
+
 // Reads the table of dpkg -l one line at a time: lines up to the header
-// line and the rule under it are skipped, every later line is a package.
+// line and the rule under it are skipped; every later line whose first two
+// letters are "ii" or "hi" is a package.
 class ColumnListParser {
  public:
   explicit ColumnListParser(std::string system) : system_(std::move(system)) {}
@@ -33,9 +40,8 @@ class ColumnListParser {
   std::optional<size_t> descriptionColumn_;
 };
 
-// Reads the list file at `path` in the given form and writes one Installed
-// line per package. Only lines ended by a line feed count; a link at `path`
-// is not followed. Returns the number of packages, or nullopt when the file
-// does not open.
-std::optional<size_t> ReadPackageList(const std::string& path, ListForm form,
-                                      const std::string& system, DocumentWriter& document);
+// Writes one Installed line for every installed package in `output`, a
+// command's output in the given form; only lines a line feed ends count.
+// Returns the number of packages written.
+size_t WritePackageList(std::string_view output, ListForm form, const std::string& system,
+                        DocumentWriter& document);

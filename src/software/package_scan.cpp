@@ -16,7 +16,11 @@ std::string ForWidth(std::string path, bool is64Bit) {
 
 std::vector<std::string> DefaultRpmLibraryPaths() {
   return {"/usr/lib%s/librpm-4.4.so", "/usr/lib%s/librpm-4.3.so", "/usr/lib%s/librpm-4.2.so",
-          "/usr/lib%s/librpm.so.3",   "/usr/lib%s/librpm.so.1",   "/usr/lib%s/librpm.so"};
+          "/usr/lib%s/librpm.so.3",   "/usr/lib%s/librpm.so.1",   "/usr/lib%s/librpm.so",
+          // Current libraries, then the same names through the loader's search
+          // path, which also knows the multiarch directories.
+          "/usr/lib%s/librpm.so.10",  "/usr/lib%s/librpm.so.9",   "/usr/lib%s/librpm.so.8",
+          "librpm.so.10",             "librpm.so.9",              "librpm.so.8"};
 }
 
 void ScanPackages(const PackageScanOptions& options, DocumentWriter& document, Log& log) {
@@ -33,7 +37,9 @@ void ScanPackages(const PackageScanOptions& options, DocumentWriter& document, L
     ++counter;
     if (log.display()) log.Display(PackageProgressLine(counter, AttributeText(record.productName)));
   });
-  if (fromLibrary == 0) ListPackagesByCommands(options.listFile, options.system, document, log);
+  if (fromLibrary == 0 &&
+      !ListPackagesByCommands(options.commandPath, options.system, document, log))
+    log.Error("No package list: dpkg-query, dpkg -l and rpm -qa all failed");
 
   document.Markup("\t</Msi>\r\n");
 }

@@ -6,6 +6,7 @@
 
 #include "base/document_text.h"
 #include "base/log.h"
+#include "software/command_output.h"
 
 // The RPM library paths the agent tries.
 std::vector<std::string> DefaultRpmLibraryPaths();
@@ -16,10 +17,12 @@ struct PackageScanOptions {
   std::vector<std::string> libraryPaths = DefaultRpmLibraryPaths();
   bool is64Bit = false;
   std::string system;  // OS description, the Publisher of dpkg -l rows
-  std::string listFile = "/tmp/packages.txt";
+  // Where the package commands are looked up, and their PATH.
+  std::string commandPath = kStandardCommandPath;
 };
 
 // Writes the Msi element: packages from the first RPM library that yields
 // any, otherwise from the package commands. The one-line progress display
-// numbers the library packages.
+// numbers the library packages. When no method gives a list, the element
+// stays empty and that is said on standard error and in the log.
 void ScanPackages(const PackageScanOptions& options, DocumentWriter& document, Log& log);

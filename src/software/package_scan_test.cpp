@@ -4,6 +4,7 @@
 #include <stdlib.h>
 
 #include <filesystem>
+#include <optional>
 #include <sstream>
 
 #include "temp_dir.h"
@@ -11,18 +12,24 @@
 namespace {
 
 namespace fs = std::filesystem;
+using scanunix_test::ReadFile;
 using scanunix_test::TempDir;
 
-struct Scan { std::string out, progress; };
+constexpr char kRpmNotice[] = "dpkg failed, using rpm to get list of installed packages..\n";
+constexpr char kNoList[] = "No package list: dpkg-query, dpkg -l and rpm -qa all failed\n";
+
+struct Scan { std::string out, progress, errors, logFile; };
 
 Scan ScanWith(const PackageScanOptions& options, int level = Log::kDisplay) {
   setenv("TZ", "UTC", 1);
   tzset();
+  TempDir logDir;
   std::ostringstream out, progress, errors;
   DocumentWriter document(out);
   Log log(level, progress, errors);
+  log.SetFile((logDir / "log").string());
   ScanPackages(options, document, log);
-  return {out.str(), progress.str()};
+  return {out.str(), progress.str(), errors.str(), ReadFile(logDir / "log")};
 }
 
 TEST(PackageScan, LibraryForTheMachineWidthWithProgressDisplay) {
@@ -52,27 +59,104 @@ TEST(PackageScan, LibraryForTheMachineWidthWithProgressDisplay) {
   EXPECT_EQ(logged.progress, "Scan RPM\n\n");
 }
 
-TEST(PackageScan, CommandsOnlyThroughAFreshListFile) {
-  TempDir dir;
-  fs::permissions(dir.Write("bin/dpkg-query", "#!/bin/sh\necho 'tool|||3.1|||s|||m|||h'\n"), fs::perms::owner_all);
-  const std::string path = getenv("PATH");
-  setenv("PATH", (dir / "bin").string().append(":").append(path).c_str(), 1);
-  PackageScanOptions options;
-  options.libraryPaths = {FAKE_RPM_EMPTY_PATH};
-  // A folder that is not empty holds the path: no command is tried, so no
-  // fallback is announced either.
-  options.listFile = dir.Dir("occupied/sub").parent_path().string();
-  const Scan none = ScanWith(options);
-  EXPECT_EQ(none.out, "\t<Msi>\r\n\t</Msi>\r\n");
-  EXPECT_EQ(none.progress, "\n");
+std::string Attribute(const std::string& line, const std::string& name) {
+  const size_t start = line.find(" " + name + "=\"");
+  if (start == std::string::npos) return {};
+  const size_t from = start + name.size() + 3;
+  return line.substr(from, line.find('"', from) - from);
+}
 
-  options.listFile = (dir / "packages.txt").string();
-  const Scan scan = ScanWith(options);
-  setenv("PATH", path.c_str(), 1);
-  EXPECT_NE(scan.out.find("\t<Msi>\r\n\t\t<Installed ProductName=\"tool\" VersionString=\"3.1\" "),
-            std::string::npos);
-  EXPECT_EQ(scan.progress, "\n");
-  EXPECT_FALSE(fs::exists(options.listFile));
+// Name, version, link, location and publisher of every Installed line,
+// "|" after each, one line per package.
+std::string Rows(const std::string& document) {
+  std::string rows;
+  std::istringstream in(document);
+  for (std::string line; std::getline(in, line);) {
+    if (!line.starts_with("\t\t<Installed ")) continue;
+    for (const char* name :
+         {"ProductName", "VersionString", "HelpLink", "InstallLocation", "Publisher"})
+      rows.append(Attribute(line, name)).append("|");
+    rows += '\n';
+  }
+  return rows;
+}
+
+using Tool = std::optional<std::pair<std::string, int>>;  // output and exit status, or absent
+
+TEST(PackageScan, CommandsInTurnFromTheirDirectoryOnly) {
+  const std::string query =
+      "dpkg-query -W "
+      "-f=${Status}|||${Package}|||${Version}|||${Section}|||${Maintainer}|||${Homepage}\\n\n";
+  const std::string dpkg = "dpkg -l\n";
+  const std::string rpm =
+      "rpm -qa --queryformat %{NAME}|||%{VERSION}|||%{GROUP}|||%{VENDOR}|||%{URL}\\n\n";
+  const std::string table =
+      "Desired=Unknown/Install/Remove/Purge/Hold\n||/ Name      Version     Architecture\n"
+      "+++-=========-===========-============\nii  zlib1g    1:1.2.13    amd64        z\n"
+      "rc  gone      0.1         all\niU  unpacked  1\nhi  held&co   2.0\nii  x\n\n";
+  const Tool fails = std::pair{"install ok installed|||half|||written\n", 1};
+  const struct {
+    Tool query, dpkg, rpm;
+    std::string calls;  // each command run, with its arguments
+    std::string rows;
+  } cases[] = {
+      // Installed and held packages only, not removed, half-installed or unpacked ones.
+      {std::pair{"install ok installed|||bash|||5.2-15|||shells|||Matthias <m@x.org>|||"
+                 "http://bash\ndeinstall ok config-files|||gone|||1|||s|||m|||h\n"
+                 "install reinstreq half-installed|||broken|||1\n"
+                 "install ok unpacked|||unpacked|||1\nhold ok installed|||a&b|||1\"2|||||||||\n"
+                 "install ok installed|||lonely\nunknown|||odd\nno status\n"
+                 "install ok installed|||x|||1|||s|||m|||h|||more\n"
+                 "install ok installed|||half|||1.0|||admin|||Me\n"
+                 "install ok installed|||tail-without-feed|||9", 0},
+       std::nullopt, std::nullopt, query,
+       "bash|5.2-15|http://bash|shells|Matthias &lt;m@x.org&gt;|\na&amp;b|1&quot;2||||\n"
+       "lonely|||||\nx|1|h|||more|s|m|\nhalf|1.0||admin||\n"},
+      {std::pair{"", 0}, std::nullopt, std::nullopt, query, ""},  // an empty list is an answer
+      // A failing command adds nothing; dpkg -l read by the columns of its header line.
+      {fails, std::pair{table, 0}, std::nullopt, query + dpkg,
+       "zlib1g|1:1.2.13|||SYS|\nheld&amp;co|2.0|||SYS|\nx||||SYS|\n"},
+      {std::nullopt,
+       std::pair{"||/ Name  Version Architecture Description\n+++-=====-=======-============-====\n"
+                 "ii  add   3.1     all          adds <users>\n", 0},
+       std::nullopt, dpkg, "add|3.1|adds &lt;users&gt;||SYS|\n"},
+      {fails, std::pair{"ii  add 3.1 all no header, no packages\n", 0}, fails, query + dpkg, ""},
+      {std::nullopt, fails,
+       std::pair{"kernel|||6.1|||System/Kernel|||Fedora <f>|||https://k\n", 0}, dpkg + rpm,
+       "kernel|6.1|https://k|System/Kernel|Fedora &lt;f&gt;|\n"},
+      {fails, fails, std::pair{"", 127}, query + dpkg + rpm, ""},
+      {std::nullopt, std::nullopt, std::nullopt, "", ""},
+  };
+  TempDir bin;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.calls + c.rows);
+    for (const auto& [name, tool] :
+         {std::pair{"dpkg-query", c.query}, {"dpkg", c.dpkg}, {"rpm", c.rpm}}) {
+      fs::remove(bin / name);
+      if (!tool) continue;
+      // Builtins only: nothing else is on the path the command gets.
+      const std::string script = "#!/bin/sh\nprintf '%s\\n' \"" + std::string(name) + " $*\" >>'" +
+                                 (bin / "calls").string() + "'\nprintf '%s' '" + tool->first +
+                                 "'\nexit " + std::to_string(tool->second) + "\n";
+      fs::permissions(bin.Write(name, script), fs::perms::owner_all);
+    }
+    fs::remove(bin / "calls");
+    PackageScanOptions options;
+    options.libraryPaths = {FAKE_RPM_NO_DB_PATH};
+    options.system = "SYS";
+    options.commandPath = bin.path().string();
+    testing::internal::CaptureStderr();  // what the commands themselves write
+    const Scan scan = ScanWith(options);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+    EXPECT_EQ(Rows(scan.out), c.rows);
+    EXPECT_EQ(ReadFile(bin / "calls"), c.calls);
+    const auto succeeds = [](const Tool& tool) { return tool && tool->second == 0; };
+    const bool rpmTried = !succeeds(c.query) && !succeeds(c.dpkg);
+    EXPECT_EQ(scan.progress, rpmTried ? std::string("\n") + kRpmNotice : "\n");
+    const std::string noList = rpmTried && !succeeds(c.rpm) ? kNoList : "";
+    EXPECT_EQ(scan.errors, noList);
+    EXPECT_EQ(scan.logFile, noList);
+  }
 }
 
 }  // namespace

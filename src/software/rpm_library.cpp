@@ -1,7 +1,10 @@
 #include "software/rpm_library.h"
 
+#include <sys/stat.h>
+
 #include <array>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <optional>
 #include <utility>
@@ -47,6 +50,7 @@ class OnExit {
 // The library functions used; a missing one stays null.
 struct RpmApi {
   int (*readConfigFiles)(const char*, const char*) = nullptr;
+  char* (*expand)(const char*, ...) = nullptr;
   int (*dbOpen)(const char*, Handle*, int, int) = nullptr;
   Handle (*dbInitIterator)(Handle, std::int32_t, const void*, size_t) = nullptr;
   int (*dbClose)(Handle) = nullptr;
@@ -86,6 +90,7 @@ void LookUp(const SharedLibrary& lib, Fn& slot, const char* name) {
 RpmApi LookUpAll(const SharedLibrary& lib) {
   RpmApi api;
   LookUp(lib, api.readConfigFiles, "rpmReadConfigFiles");
+  LookUp(lib, api.expand, "rpmExpand");
   LookUp(lib, api.dbOpen, "rpmdbOpen");
   LookUp(lib, api.dbInitIterator, "rpmdbInitIterator");
   LookUp(lib, api.dbClose, "rpmdbClose");
@@ -215,6 +220,23 @@ class TagContainers {
   std::array<Handle, kTags.size()> tds_{};
 };
 
+// Whether the database the configuration names is there. Opening one that
+// is not would create it, and a scan must leave the host as it found it.
+bool DatabaseExists(const RpmApi& api) {
+  if (!api.expand) return false;
+  char* expanded = api.expand("%{_dbpath}", static_cast<const char*>(nullptr));
+  if (!expanded) return false;
+  const std::string dir = expanded;
+  std::free(expanded);
+  if (!dir.starts_with('/')) return false;
+  // The files of the sqlite, ndb and Berkeley DB back ends.
+  for (const char* file : {"/rpmdb.sqlite", "/Packages.db", "/Packages"}) {
+    struct stat st;
+    if (::stat((dir + file).c_str(), &st) == 0 && S_ISREG(st.st_mode)) return true;
+  }
+  return false;
+}
+
 size_t ReadByTransactionSet(const RpmApi& api,
                             const std::function<void(const PackageRecord&)>& onPackage) {
   const Handle ts = api.tsCreate();
@@ -274,6 +296,7 @@ size_t ReadRpmPackages(const std::vector<std::string>& paths,
 
   const RpmApi api = LookUpAll(library);
   if (api.readConfigFiles) api.readConfigFiles(nullptr, nullptr);
+  if (!DatabaseExists(api)) return 0;
   if (api.TransactionSetUsable()) return ReadByTransactionSet(api, onPackage);
   if (api.DatabaseUsable()) return ReadByDatabase(api, onPackage);
   return 0;

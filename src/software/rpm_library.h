@@ -9,9 +9,10 @@
 
 #include "software/package_record.h"
 
-// Opens the first of `paths` that loads, picks the interface generation its
-// functions allow and calls `onPackage` for every installed package.
-// Returns the number of packages read (0 when no library or no usable
-// interface was found).
+// Opens the first of `paths` that loads, asks it where its database is and,
+// when one is there, picks the interface generation its functions allow and
+// calls `onPackage` for every installed package. The database is only
+// read. Returns the number of packages read (0 when no library, no
+// database or no usable interface was found).
 size_t ReadRpmPackages(const std::vector<std::string>& paths,
                        const std::function<void(const PackageRecord&)>& onPackage);

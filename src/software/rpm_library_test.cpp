@@ -39,19 +39,22 @@ TEST(RpmLibrary, EachGenerationReadsAndReleasesEverything) {
     std::string packages, logStart, logEnd;
   } generations[] = {
       // Every function present: the transaction set with headerGetEntry.
-      {FAKE_RPM_ALL_PATH, kAlphaBeta + kGamma, "config tsCreate tsInit next link getEntry:",
+      {FAKE_RPM_ALL_PATH, kAlphaBeta + kGamma, "config expand tsCreate tsInit next link getEntry:",
        "free next freeIter tsFree "},
-      {FAKE_RPM_TDGET_PATH, kAlphaBeta + kGammaNoDate, "config tsCreate tsInit tdNew",
+      {FAKE_RPM_TDGET_PATH, kAlphaBeta + kGammaNoDate, "config expand tsCreate tsInit tdNew",
        "next tdFree tdFree tdFree tdFree tdFree tdFree tdFree tdFree freeIter tsFree "},
       // Each value released with the type it came with.
       {FAKE_RPM_DB_PATH, kAlphaBeta + kGamma,
-       "config dbOpen dbInit next getEntry:1000 getEntry:1001 getEntry:1011 getEntry:1044 "
+       "config expand dbOpen dbInit next getEntry:1000 getEntry:1001 getEntry:1011 getEntry:1044 "
        "getEntry:1020 getEntry:1016 getEntry:1015 getEntry:1008 freeTag:6 freeTag:6 freeTag:6 "
        "freeTag:6 freeTag:6 freeTag:4 freeTag:8 freeTag:6 next",
        "next freeIter dbClose "},
-      {FAKE_RPM_TOO_FEW_PATH, "", "config ", "config "},
-      {FAKE_RPM_EMPTY_PATH, "", "config tsCreate tsInit next freeIter tsFree ", "tsFree "},
-      {FAKE_RPM_DB_CLOSED_PATH, "", "config dbOpen ", "config dbOpen "},
+      {FAKE_RPM_TOO_FEW_PATH, "", "config expand ", "config expand "},
+      {FAKE_RPM_EMPTY_PATH, "", "config expand tsCreate tsInit next freeIter tsFree ", "tsFree "},
+      {FAKE_RPM_DB_CLOSED_PATH, "", "config expand dbOpen ", "config expand dbOpen "},
+      // No database where the configuration says: nothing is opened, which
+      // would create one.
+      {FAKE_RPM_NO_DB_PATH, "", "config expand ", "config expand "},
   };
   for (const auto& g : generations) {
     SCOPED_TRACE(g.library);

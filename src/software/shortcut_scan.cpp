@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <optional>
 
 #include "base/dir_search.h"
@@ -13,16 +14,20 @@
 
 namespace {
 
-// The whole content of the regular file `name` in the directory `dirFd`,
-// read through a link. Anything else (a pipe, a device) is not read, so
-// that the scan can neither block nor read without end.
-std::optional<std::string> ReadRegularFile(int dirFd, const char* name) {
+// A desktop entry is a few KiB; its keys are near the top of a bigger file.
+constexpr size_t kMaxDesktopFile = 1024 * 1024;
+
+// The content of the regular file `name` in the directory `dirFd`, read
+// through a link, up to kMaxDesktopFile bytes. Anything else (a pipe, a
+// device) is not read, so that the scan can neither block nor read without
+// end.
+std::optional<std::string> ReadDesktopFile(int dirFd, const char* name) {
   UniqueFd fd(::openat(dirFd, name, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
   if (!fd) return std::nullopt;
   struct stat st;
   if (::fstat(fd.Get(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_size <= 0)
     return std::nullopt;
-  std::string content(static_cast<size_t>(st.st_size), '\0');
+  std::string content(std::min(static_cast<size_t>(st.st_size), kMaxDesktopFile), '\0');
   content.resize(ReadUpTo(fd.Get(), content.data(), content.size()));
   return content;
 }
@@ -43,7 +48,7 @@ void Walk(DirSearch& search, const std::string& path, DocumentWriter& document) 
       continue;
     }
     if (full.find(".desktop") == std::string::npos) continue;
-    const std::optional<std::string> content = ReadRegularFile(search.fd(), name.c_str());
+    const std::optional<std::string> content = ReadDesktopFile(search.fd(), name.c_str());
     if (!content) continue;
     if (const std::optional<Shortcut> shortcut = ParseDesktopEntry(*content))
       WriteShortcut(document, *shortcut);

@@ -1,0 +1,35 @@
+// Runs a host command without a shell and collects what it writes on
+// standard output, within fixed bounds.
+#pragma once
+
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <vector>
+
+// The directories package commands are looked up in, and the PATH they get.
+inline constexpr char kStandardCommandPath[] =
+    "/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin";
+
+struct OutputBounds {
+  // A longer line is dropped whole; no half line is ever handed on.
+  size_t maxLine = 64 * 1024;
+  // More output than this in kept lines and the command counts as failed.
+  size_t maxTotal = 32 * 1024 * 1024;
+};
+
+// The first regular, executable file named `program` in the directories of
+// `searchPath` (colon-separated); empty when there is none.
+std::string FindCommand(const std::string& program, const std::string& searchPath);
+
+// Runs `program` (looked up in `searchPath`) with `args`: standard input
+// /dev/null, standard output read through a pipe, standard error shared,
+// PATH set to `searchPath` and the rest of the environment as ours.
+// Returns the lines that a line feed ends, each with its line feed, when
+// the command exited with status 0. Nothing when it is not on the path,
+// does not start, fails, is killed or writes more than `bounds` allow
+// (then it is killed).
+std::optional<std::string> RunForOutput(const std::string& program,
+                                        const std::vector<std::string>& args,
+                                        const std::string& searchPath,
+                                        const OutputBounds& bounds = {});
