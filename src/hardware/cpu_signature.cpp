@@ -9,7 +9,7 @@
 
 #include "scan/globals.h"
 
-uint32_t cpuid(uint32_t leaf, char out[13]) {
+uint32_t cpuid([[maybe_unused]] uint32_t leaf, char out[13]) {
   uint32_t eax = 0, ebx = 0, ecx = 0, edx = 0;
 #if defined(__x86_64__) || defined(__i386__)
   __cpuid(leaf, eax, ebx, ecx, edx);
@@ -42,4 +42,11 @@ std::string HypervisorSignature(const CpuidQuery& query) {
   return signature;
 }
 
-void cpu_sig() { sig = HypervisorSignature(cpuid); }
+// The hypervisor leaves exist only on x86; elsewhere Virtual stays empty, as on bare metal.
+void cpu_sig() {
+#if defined(__x86_64__) || defined(__i386__)
+  sig = HypervisorSignature(cpuid);
+#else
+  sig.clear();
+#endif
+}
