@@ -1,9 +1,13 @@
 #!/usr/bin/env bash
 # Builds the .deb (and the .rpm where rpmbuild exists) from a build tree,
-# checks what they hold, runs the unpacked agent, and checks the unit files
-# and man pages. Usage: package_test.sh BUILD_DIR
+# checks what they hold and what lintian and rpmlint say, runs the unpacked
+# agent (through EMULATOR for a cross build), and checks the unit files and
+# man pages. Usage: package_test.sh BUILD_DIR [EMULATOR...]
 set -euo pipefail
 build=$(cd "$1" && pwd)
+shift
+emulator=("$@")
+packaging=$(cd "$(dirname "$0")" && pwd)
 work=$(mktemp -d /tmp/scanunix_pkg.XXXXXX)
 trap 'rm -rf "$work"' EXIT
 failures=0
@@ -18,18 +22,53 @@ expect_lines() {  # expect_lines WHAT HAYSTACK_FILE LINE...
   done
 }
 
+# Every package holds these, with these modes ("mode path" lines).
+expect_files() {  # expect_files WHAT LIST_FILE
+  expect_lines "$1" "$2" \
+    "-rwxr-xr-x /usr/sbin/scanunix" "-rwxr-xr-x /usr/sbin/scanunix-passwd" \
+    "-rw------- /etc/scanunix/scanunix.ini" "-rw-r--r-- /etc/logrotate.d/scanunix" \
+    "-rw-r--r-- /usr/lib/systemd/system/scanunix.service" \
+    "-rw-r--r-- /usr/lib/systemd/system/scanunix.timer" \
+    "-rw-r--r-- /usr/share/man/man8/scanunix.8.gz" "-rw-r--r-- /usr/share/man/man8/scanunix-passwd.8.gz" \
+    "-rw-r--r-- /usr/share/man/man5/scanunix.ini.5.gz" \
+    "-rw-r--r-- /usr/share/doc/scanunix/copyright" "-rw-r--r-- /usr/share/doc/scanunix/changelog.gz" \
+    "drwx------ /var/lib/scanunix"
+}
+
+# A linter's errors fail; each warning it still gives must be explained in
+# packaging/README.md. lint WHAT OUTPUT_FILE STATUS
+lint() {
+  [ "$3" -eq 0 ] || { cat "$2"; fail "$1 reports errors"; return; }
+  local tag
+  for tag in $(sed -n -e 's/^W: [^ ]*: \([^ ]*\).*/\1/p' -e 's/^[^ ]*: W: \([^ ]*\).*/\1/p' "$2" | sort -u); do
+    grep -qF -- "\`$tag\`" "$packaging/README.md" || fail "$1 warning $tag is not explained in packaging/README.md"
+  done
+  pass "$1"
+}
+
 # --- Debian package ---
 cpack --config "$build/CPackConfig.cmake" -G DEB -B "$work/deb" >"$work/cpack-deb.log" 2>&1 ||
   { cat "$work/cpack-deb.log"; fail "cpack -G DEB"; exit 1; }
 deb=$(ls "$work"/deb/*.deb)
-dpkg-deb -c "$deb" | awk '{print $NF}' | sed 's|^\./|/|' >"$work/deb-files"
-expect_lines ".deb" "$work/deb-files" \
-  /usr/sbin/scanunix /usr/sbin/scanunix-passwd \
-  /etc/scanunix/scanunix.ini /etc/logrotate.d/scanunix \
-  /usr/lib/systemd/system/scanunix.service /usr/lib/systemd/system/scanunix.timer \
-  /usr/share/man/man8/scanunix.8 /usr/share/man/man8/scanunix-passwd.8 \
-  /usr/share/man/man5/scanunix.ini.5 /var/lib/scanunix/
+dpkg-deb -c "$deb" | awk '{sub(/^\./, "", $NF); sub(/\/$/, "", $NF); print $1, $NF}' >"$work/deb-files"
+expect_files ".deb" "$work/deb-files"
 pass ".deb file list"
+
+# The architecture is the agent's, also in a cross build.
+case "$(readelf -h "$build/scanunix" | sed -n 's/^ *Machine: *//p')" in
+  *X86-64*) arch=amd64 ;;
+  *AArch64*) arch=arm64 ;;
+  *) arch=unknown ;;
+esac
+[ "$(dpkg-deb -f "$deb" Architecture)" = "$arch" ] || fail ".deb architecture is not $arch"
+
+if command -v lintian >/dev/null; then
+  status=0
+  lintian --fail-on error "$deb" >"$work/lintian.log" 2>/dev/null || status=$?
+  lint lintian "$work/lintian.log" "$status"
+else
+  echo "skip: lintian not installed"
+fi
 
 dpkg-deb -I "$deb" conffiles >"$work/conffiles"
 expect_lines "conffiles" "$work/conffiles" /etc/scanunix/scanunix.ini /etc/logrotate.d/scanunix
@@ -44,17 +83,18 @@ for dir in /proc /sys /dev /run; do
 done
 
 agent=$root/usr/sbin/scanunix
-[ "$("$agent" --version)" = "scanunix $(sed -n 's/.*kScanunixVersion\[\] = "\(.*\)";/\1/p' "$build/generated/base/version.h")" ] ||
+run() { "${emulator[@]}" "$@"; }
+[ "$(run "$agent" --version)" = "scanunix $(sed -n 's/.*kScanunixVersion\[\] = "\(.*\)";/\1/p' "$build/generated/base/version.h")" ] ||
   fail "--version"
-"$agent" --help | grep -q '^Usage: scanunix' || fail "--help"
-"$root/usr/sbin/scanunix-passwd" --version | grep -q '^scanunix-passwd ' || fail "scanunix-passwd --version"
-"$root/usr/sbin/scanunix-passwd" --help | grep -q '^Usage: scanunix-passwd' || fail "scanunix-passwd --help"
+run "$agent" --help | grep -q '^Usage: scanunix' || fail "--help"
+run "$root/usr/sbin/scanunix-passwd" --version | grep -q '^scanunix-passwd ' || fail "scanunix-passwd --version"
+run "$root/usr/sbin/scanunix-passwd" --help | grep -q '^Usage: scanunix-passwd' || fail "scanunix-passwd --help"
 
 # The unpacked agent scans a small tree with its own settings.
 mkdir -p "$work/out" "$work/tree"
 cp /bin/ls "$work/tree/program"  # System V ABI; GNU-ABI files are not listed
 printf '[Settings]\nFiles=1\nMsi=0\nShortcuts=0\nLog=-1\nOutputFolder=%s\n' "$work/out" >"$work/s.ini"
-"$agent" "$work/s.ini" "$work/tree" >"$work/run.out" 2>&1 || fail "agent exit status"
+run "$agent" "$work/s.ini" "$work/tree" >"$work/run.out" 2>&1 || fail "agent exit status"
 scan=$(ls "$work"/out/*.scn 2>/dev/null | head -n 1)
 if [ -z "$scan" ]; then
   fail "no scan file"; cat "$work/run.out"
@@ -93,12 +133,18 @@ if command -v rpmbuild >/dev/null; then
     { cat "$work/cpack-rpm.log"; fail "cpack -G RPM"; }
   rpm=$(ls "$work"/rpm/*.rpm 2>/dev/null | head -n 1)
   if [ -n "$rpm" ]; then
-    rpm -qpl "$rpm" >"$work/rpm-files"
-    expect_lines ".rpm" "$work/rpm-files" /usr/sbin/scanunix /usr/sbin/scanunix-passwd \
-      /etc/scanunix/scanunix.ini /usr/lib/systemd/system/scanunix.timer
+    rpm -qp --qf '[%{FILEMODES:perms} %{FILENAMES}\n]' "$rpm" >"$work/rpm-files"
+    expect_files ".rpm" "$work/rpm-files"
     rpm -qpc "$rpm" >"$work/rpm-config"
-    expect_lines ".rpm config files" "$work/rpm-config" /etc/scanunix/scanunix.ini
+    expect_lines ".rpm config files" "$work/rpm-config" /etc/scanunix/scanunix.ini /etc/logrotate.d/scanunix
     pass ".rpm"
+    if command -v rpmlint >/dev/null; then
+      status=0
+      rpmlint -c "$packaging/rpmlint.toml" "$rpm" >"$work/rpmlint.log" 2>&1 || status=$?
+      lint rpmlint "$work/rpmlint.log" "$status"
+    else
+      echo "skip: rpmlint not installed"
+    fi
   fi
 else
   echo "skip: rpmbuild not installed"

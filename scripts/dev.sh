@@ -1,19 +1,25 @@
 #!/usr/bin/env bash
 # Set-up, build and run in one go on a Debian machine.
-#   scripts/dev.sh scan              build the agent and scan this machine with the example settings
-#   scripts/dev.sh test              build everything and run every test (warnings are errors)
-#   scripts/dev.sh sanitize          the same with AddressSanitizer and UndefinedBehaviorSanitizer
-#   scripts/dev.sh fuzz [seconds]    run every fuzz target over its corpus, then that long each (30)
-#   scripts/dev.sh ci                what CI runs: test, sanitize, fuzz 30
+#   scripts/dev.sh scan            build the agent and scan this machine with the example settings
+#   scripts/dev.sh test            build everything and run every test (warnings are errors)
+#   scripts/dev.sh sanitize        the same with AddressSanitizer and UndefinedBehaviorSanitizer
+#   scripts/dev.sh fuzz [seconds]  run every fuzz target over its corpus, then that long each (30)
+#   scripts/dev.sh cross-arm64     cross-build for 64-bit ARM into build-arm64/ and run the
+#                                  unit and package tests under qemu-aarch64
+#   scripts/dev.sh ci              what CI runs: test, sanitize, fuzz 30, cross-arm64
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 # What the build and the tests need from Debian.
 packages=(cmake g++ make libgtest-dev libgmock-dev libxml2-utils openssl libssl3 libssl-dev
-          dpkg-dev rpm systemd man-db groff-base)
+          dpkg-dev rpm systemd man-db groff-base lintian rpmlint)
 fuzz_packages=(clang libclang-rt-14-dev)
+# The cross build: compiler and emulator, and arm64 libraries from multiarch
+# for the TLS tests (libssl3) and for the .deb's dependencies (libstdc++6).
+cross_packages=(g++-aarch64-linux-gnu libc6-dev-arm64-cross qemu-user
+                libssl3:arm64 libstdc++6:arm64)
 
-install_missing() {
+install_missing() {  # install_missing PACKAGE...
   local missing=()
   for pkg in "$@"; do
     dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q 'ok installed' || missing+=("$pkg")
@@ -22,12 +28,14 @@ install_missing() {
   local sudo=()
   [ "$(id -u)" -eq 0 ] || sudo=(sudo)
   export DEBIAN_FRONTEND=noninteractive
+  if [[ " ${missing[*]}" == *:arm64* ]] && ! dpkg --print-foreign-architectures | grep -qx arm64; then
+    "${sudo[@]}" dpkg --add-architecture arm64
+  fi
   "${sudo[@]}" apt-get update -qq
   "${sudo[@]}" apt-get install -y -qq "${missing[@]}"
 }
 
-# build DIR [cmake options...]
-build() {
+build() {  # build DIR [CMAKE OPTION...]
   local dir=$1
   shift
   cmake -S . -B "$dir" -DCMAKE_BUILD_TYPE=Release -DSCANUNIX_WERROR=ON "$@"
@@ -51,8 +59,7 @@ sanitize() {
     UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1:exitcode=86 run_tests build-sanitize
 }
 
-fuzz() {
-  local seconds=${1:-30}
+fuzz() {  # fuzz SECONDS
   CC=clang CXX=clang++ build build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSCANUNIX_FUZZ=ON \
     -DSCANUNIX_TESTS=OFF
   fuzz_work=$(mktemp -d)
@@ -65,7 +72,22 @@ fuzz() {
     build-fuzz/fuzz/{} -max_total_time="$2" -timeout=10 -rss_limit_mb=2048 -print_final_stats=0 \
       -artifact_prefix=build-fuzz/crashes/{}- "$1/{}" fuzz/corpus/{} >"$1/{}.log" 2>&1 ||
       { echo "FAIL: {}"; tail -n 40 "$1/{}.log"; exit 1; }
-    echo "ok: {}"' _ "$fuzz_work" "$seconds"
+    echo "ok: {}"' _ "$fuzz_work" "$1"
+}
+
+# GoogleTest for the target, built once from the sources libgtest-dev ships.
+# The end-to-end tests are left out: they start the agent as a child process.
+cross_arm64() {
+  local toolchain=$PWD/cmake/aarch64-linux-gnu.cmake gtest=$PWD/build-arm64-gtest
+  if [ ! -f "$gtest/lib/cmake/GTest/GTestConfig.cmake" ]; then
+    cmake -S /usr/src/googletest -B "$gtest/build" -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
+      -DCMAKE_BUILD_TYPE=Release -DBUILD_GMOCK=OFF -DCMAKE_INSTALL_PREFIX="$gtest"
+    cmake --build "$gtest/build" -j2
+    cmake --install "$gtest/build"
+  fi
+  build build-arm64 -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DSCANUNIX_E2E=OFF \
+    -DGTest_DIR="$gtest/lib/cmake/GTest"
+  run_tests build-arm64
 }
 
 case "${1:-}" in
@@ -88,15 +110,20 @@ case "${1:-}" in
     install_missing "${packages[@]}" "${fuzz_packages[@]}"
     fuzz "${2:-30}"
     ;;
+  cross-arm64)
+    install_missing "${packages[@]}" "${cross_packages[@]}"
+    cross_arm64
+    ;;
   ci)
-    install_missing "${packages[@]}" "${fuzz_packages[@]}"
+    install_missing "${packages[@]}" "${fuzz_packages[@]}" "${cross_packages[@]}"
     build build
     run_tests build
     sanitize
     fuzz 30
+    cross_arm64
     ;;
   *)
-    echo "usage: $0 scan|test|sanitize|fuzz [seconds]|ci" >&2
+    echo "usage: $0 scan|test|sanitize|fuzz [seconds]|cross-arm64|ci" >&2
     exit 2
     ;;
 esac

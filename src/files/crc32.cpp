@@ -3,6 +3,7 @@
 #include <bit>
 #include <cstring>
 
+#include "files/crc32_arm.h"
 #include "files/crc32_clmul.h"
 
 namespace {
@@ -42,6 +43,7 @@ bool DetectClmul() {
 }
 
 const bool kHasClmul = DetectClmul();
+const bool kHasArmCrc = Crc32ArmSupported();
 
 }  // namespace
 
@@ -66,6 +68,7 @@ uint32_t Crc32UpdatePortable(uint32_t crc, const unsigned char* data, size_t siz
 }
 
 uint32_t Crc32Update(uint32_t crc, const unsigned char* data, size_t size) {
+  if (kHasArmCrc) return Crc32UpdateArm(crc, data, size);
   if (kHasClmul && size >= kClmulMinSize) {
     const size_t folded = size & ~size_t{15};
     crc = Crc32FoldClmul(crc, data, folded);

@@ -8,6 +8,7 @@
 
 #include "base/unique_fd.h"
 #include "files/crc32.h"
+#include "files/crc32_arm.h"
 #include "files/file_crc.h"
 #include "temp_dir.h"
 
@@ -21,7 +22,8 @@ uint32_t ByteFold(const void* data, size_t size, uint32_t crc = ~0u) {
 
 // Every length up to a few hundred bytes (all tail and lane combinations),
 // then long random lengths, each at every alignment within 16 bytes and
-// from a random running value.
+// from a random running value. Crc32Update takes this processor's fast path;
+// the ARMv8 instructions are also checked directly wherever they exist.
 TEST(Crc32, FastPathsMatchTheByteFold) {
   std::mt19937 rng(12345);
   std::vector<unsigned char> data(70000 + 32);
@@ -34,6 +36,9 @@ TEST(Crc32, FastPathsMatchTheByteFold) {
       const uint32_t want = ByteFold(p, n, seed);
       ASSERT_EQ(Crc32Update(seed, p, n), want) << "length " << n << " align " << align;
       ASSERT_EQ(Crc32UpdatePortable(seed, p, n), want) << "length " << n << " align " << align;
+      if (Crc32ArmSupported()) {
+        ASSERT_EQ(Crc32UpdateArm(seed, p, n), want) << "length " << n << " align " << align;
+      }
     }
   }
 }

@@ -7,7 +7,7 @@
 #include <cpuid.h>
 #endif
 
-uint32_t Cpuid(uint32_t leaf, char out[13]) {
+uint32_t Cpuid([[maybe_unused]] uint32_t leaf, char out[13]) {
   uint32_t eax = 0, ebx = 0, ecx = 0, edx = 0;
 #if defined(__x86_64__) || defined(__i386__)
   __cpuid(leaf, eax, ebx, ecx, edx);
@@ -40,4 +40,11 @@ std::string HypervisorSignature(const CpuidQuery& query) {
   return signature;
 }
 
-std::string ProbeHypervisor() { return HypervisorSignature(Cpuid); }
+// The hypervisor leaves exist only on x86; elsewhere Virtual stays empty, as on bare metal.
+std::string ProbeHypervisor() {
+#if defined(__x86_64__) || defined(__i386__)
+  return HypervisorSignature(Cpuid);
+#else
+  return {};
+#endif
+}
