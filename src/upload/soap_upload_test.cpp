@@ -32,7 +32,7 @@ std::string ExpectedRequest(const std::string& header, const std::string& conten
 class SoapUpload : public ::testing::Test {
  protected:
   // Uploads to localhost:`port`; what is printed and what is logged are kept.
-  bool Upload(int port, const std::string& user = "admin", const std::string& password = "p<w&") {
+  bool Upload(int port, const std::string& user = "admin", const std::string& password = "pw") {
     settings_.address = "http://localhost:" + std::to_string(port) + "/inv";
     settings_.username = user;
     settings_.password = password;
@@ -60,7 +60,9 @@ TEST_F(SoapUpload, RequestIsByteForByteTheSoapCall) {
   const std::string authEnd = "</Password></AuthHeader></SOAP-ENV:Header>";
   using Case = std::tuple<std::string, std::string, std::string, std::string>;
   for (const auto& [user, password, content, header] : std::vector<Case>{
-           {"admin", "p<w&", "abc", auth + "admin</Username><Password>p<w&" + authEnd},
+           {"admin", "secret", "abc", auth + "admin</Username><Password>secret" + authEnd},
+           {"a\"d>", "p&w<d>", "abc",
+            auth + "a&quot;d&gt;</Username><Password>p&amp;w&lt;d&gt;" + authEnd},
            {"", "ignored", "abc", ""},  // no user: no header
            {"u", "", "", auth + "u</Username><Password>" + authEnd},
            {"", "", large, ""}}) {

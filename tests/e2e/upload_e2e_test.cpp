@@ -82,7 +82,7 @@ TEST(UploadE2E, ConfirmedUploadRemovesTheScanFileAndSendsTheDecryptedPassword) {
   EXPECT_TRUE(e2e::FindScanFile(dir.path()).empty()) << r.out;  // confirmed, so removed
   const std::string request = server.Request();
   EXPECT_EQ(request.substr(0, 50), "POST /inv/Service.asmx HTTP/1.1\r\nHost: 127.0.0.1\r\n");
-  EXPECT_NE(request.find("<Username>inventory</Username><Password>Pa55 w<rd</Password>"),
+  EXPECT_NE(request.find("<Username>inventory</Username><Password>Pa55 w&lt;rd</Password>"),
             std::string::npos);
   // The body starts with the Base64 text of "<?xml".
   EXPECT_NE(request.find("<SOAPSDK4:f SOAP-ENV:encodingStyle=\"\">PD94bWw"), std::string::npos);
