@@ -42,13 +42,13 @@ void ServeOnce(const UniqueFd& listener) {
   TcpConnection conn{UniqueFd(::accept4(listener.Get(), nullptr, nullptr, SOCK_CLOEXEC))};
   std::string head;
   char c;
-  while (head.find("\r\n\r\n") == std::string::npos && conn.Read(&c, 1) == 1) head.push_back(c);
+  while (head.find("\r\n\r\n") == std::string::npos && conn.ReadSome(&c, 1) == 1) head.push_back(c);
   const size_t at = head.find("Content-Length: ");
   size_t left = at == std::string::npos ? 0 : std::strtoull(head.c_str() + at + 16, nullptr, 10);
   std::vector<char> sink(1 << 20);
   while (left > 0) {
     const int want = static_cast<int>(std::min(left, sink.size()));
-    if (conn.Read(sink.data(), want) != want) break;
+    if (ReadExactly(conn, sink.data(), want) != want) break;
     left -= static_cast<size_t>(want);
   }
   const std::string body = "<UploadFileResult>OK</UploadFileResult>";

@@ -1,25 +1,22 @@
-// Receiving the server's answer to the upload (bounded) and judging it.
+// Receiving the server's answer to the upload and judging it.
 #pragma once
 
 #include <string>
+#include <string_view>
 
+#include "upload/http_response_parser.h"
 #include "upload/transport.h"
 
-// The most the response may hold; reading stops there.
-inline constexpr size_t kMaxResponseBytes = 99999;
-// Bodies announced longer than this are not read.
-inline constexpr unsigned kMaxResponseBody = 94999;
-
-// Reads the header byte by byte up to its blank line, then the announced
-// Content-Length (1 to kMaxResponseBody bytes), or else everything up to the
-// close. Never more than kMaxResponseBytes in all.
-std::string ReceiveHttpResponse(Transport& in);
+// Reads until the response is complete or malformed, or the connection
+// closes, resets or times out; what arrived by then is the response.
+HttpResponseParser ReceiveHttpResponse(Transport& in);
 
 struct UploadVerdict {
-  bool tagsFound = false;   // both result tags are there
-  bool ok = false;          // the result text begins with "OK"
-  std::string resultText;   // after <UploadFileResult>, closing tag included
+  bool tagsFound = false;  // both result tags are in the body
+  bool accepted = false;   // the status is 2xx
+  bool ok = false;         // accepted, and the result text begins with "OK"
+  std::string resultText;  // after <UploadFileResult>, closing tag included
 };
 
-// Judges the response text as far as its first zero byte.
-UploadVerdict JudgeHttpResponse(const std::string& response);
+// Judges a response by its status and its body as far as the first zero byte.
+UploadVerdict JudgeHttpResponse(int status, std::string_view body);

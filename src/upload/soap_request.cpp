@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <vector>
 
+#include "base/document_text.h"
 #include "upload/base64.h"
 
 namespace {
@@ -45,14 +46,14 @@ SoapRequestTexts BuildSoapRequest(const std::string& host, const std::string& pa
   SoapRequestTexts t;
   t.envelopeHead = kRow1 + kRow2;
   if (!user.empty()) {
-    t.envelopeHead += "<SOAP-ENV:Header><AuthHeader xmlns=\"" + ns + "\"><Username>" + user +
-                      "</Username><Password>" + password +
+    t.envelopeHead += "<SOAP-ENV:Header><AuthHeader xmlns=\"" + ns + "\"><Username>" +
+                      EscapeMarkup(user) + "</Username><Password>" + EscapeMarkup(password) +
                       "</Password></AuthHeader></SOAP-ENV:Header>";
   }
   t.envelopeHead +=
       "<SOAP-ENV:Body SOAP-ENV:encodingStyle=\"\"><SOAPSDK4:UploadFile xmlns:SOAPSDK4=\"" + ns +
       "\" SOAP-ENV:encodingStyle=\"\"><SOAPSDK4:f SOAP-ENV:encodingStyle=\"\">";
-  t.envelopeTail = kRow6 + fileName + kRow8;
+  t.envelopeTail = kRow6 + EscapeMarkup(fileName) + kRow8;
   const uint64_t contentLength = t.envelopeHead.size() + base64Length + t.envelopeTail.size();
   t.head = "POST " + path + "Service.asmx HTTP/1.1\r\nHost: " + host +
            "\r\nContent-Type: text/xml; charset=utf-8\r\nContent-Length: " +

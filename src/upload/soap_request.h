@@ -17,8 +17,9 @@ struct SoapRequestTexts {
 };
 
 // The request for a file whose Base64 text is `base64Length` characters.
-// An empty `user` leaves out the authentication header. Values are inserted
-// as they are, without escaping.
+// An empty `user` leaves out the authentication header. User, password and
+// file name are entity-escaped; the request is declared UTF-8 and their
+// bytes are sent as they are.
 SoapRequestTexts BuildSoapRequest(const std::string& host, const std::string& path,
                                   const std::string& user, const std::string& password,
                                   const std::string& fileName, uint64_t base64Length);

@@ -3,10 +3,12 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <memory>
 
 #include "base/unique_fd.h"
 #include "upload/base64.h"
+#include "upload/deadline.h"
 #include "upload/http_address.h"
 #include "upload/http_response.h"
 #include "upload/soap_request.h"
@@ -14,6 +16,10 @@
 #include "upload/tls_session.h"
 
 namespace {
+
+// With Timeout=0 no single step is bounded, but the upload as a whole is.
+constexpr int64_t kUnboundedStepsSeconds = 3600;
+constexpr uint64_t kFileBytesPerSecond = 16 * 1024;
 
 // What the upload tells as it goes: a message in the log when messages are
 // on, else a line on standard output.
@@ -30,15 +36,34 @@ bool SendRequest(Transport& out, int fd, uint64_t size, const SoapRequestTexts& 
          out.Write(texts.envelopeTail.data(), texts.envelopeTail.size());
 }
 
+// The response as far as the log may show it: up to its first zero byte.
+std::string_view LoggedText(const std::string& text) {
+  return std::string_view(text).substr(0, text.find('\0'));
+}
+
 }  // namespace
+
+std::chrono::seconds UploadTimeLimit(int timeoutSeconds, uint64_t fileBytes) {
+  const int64_t steps = timeoutSeconds > 0 ? 2 * int64_t{timeoutSeconds} : kUnboundedStepsSeconds;
+  const uint64_t transfer =
+      fileBytes / kFileBytesPerSecond + (fileBytes % kFileBytesPerSecond != 0 ? 1 : 0);
+  // Past any clock's range anyway; kept from overflowing the sum.
+  const int64_t cap = int64_t{1} << 40;
+  return std::chrono::seconds(steps + static_cast<int64_t>(std::min<uint64_t>(transfer, cap)));
+}
 
 bool UploadScanFile(const std::string& filePath, const UploadSettings& settings, Log& log,
                     const std::vector<std::string>& tlsLibraries) {
   log.Progress("UploadFileHttp\n");
+  UniqueFd fd(::open(filePath.c_str(), O_RDONLY | O_CLOEXEC));
+  struct stat st {};
+  if (!fd || ::fstat(fd.Get(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
+  const auto size = static_cast<uint64_t>(st.st_size);
   const HttpTarget target = ParseHttpAddress(settings.address);
 
   TcpConnection connection;
   connection.SetTimeout(settings.timeoutSeconds);
+  connection.SetDeadline(Deadline::In(UploadTimeLimit(settings.timeoutSeconds, size)));
   if (!connection.Connect(target.host, target.port)) {
     log.Message("error connect HTTP\n");
     if (connection.TimedOut()) log.Message("HTTP timeout");
@@ -53,8 +78,7 @@ bool UploadScanFile(const std::string& filePath, const UploadSettings& settings,
       log.Message("TLS: no TLS library found");
       return false;
     }
-    TlsConnect connect =
-        TlsSession::Connect(*tlsLibrary, connection.handle(), target.host, settings.caFile);
+    TlsConnect connect = TlsSession::Connect(*tlsLibrary, connection, target.host, settings.caFile);
     if (!connect.session) {
       log.Message(connect.failure);
       return false;
@@ -63,11 +87,6 @@ bool UploadScanFile(const std::string& filePath, const UploadSettings& settings,
     transport = tls.get();
   }
   Tell(log, "HTTP Connect OK\n", "HTTP Connect OK\n");
-
-  UniqueFd fd(::open(filePath.c_str(), O_RDONLY | O_CLOEXEC));
-  struct stat st {};
-  if (!fd || ::fstat(fd.Get(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
-  const auto size = static_cast<uint64_t>(st.st_size);
 
   const SoapRequestTexts texts =
       BuildSoapRequest(target.host, target.path, settings.username, settings.password,
@@ -79,12 +98,17 @@ bool UploadScanFile(const std::string& filePath, const UploadSettings& settings,
   fd.Reset();
   Tell(log, "HTTP Write OK\n", "HTTP Write OK\n");
 
-  const std::string response = ReceiveHttpResponse(*transport);
+  // A reset or a time-out ends the receiving, and what arrived is judged.
+  const HttpResponseParser response = ReceiveHttpResponse(*transport);
   if (transport->TimedOut()) log.Message("HTTP timeout");
-  const UploadVerdict verdict = JudgeHttpResponse(response);
+  const UploadVerdict verdict = JudgeHttpResponse(response.status(), response.body());
   if (!verdict.tagsFound) {
     log.Message("bad response from HTTP\n");
-    log.Message(response.substr(0, response.find('\0')));
+    log.Message(LoggedText(response.text()));
+    return false;
+  }
+  if (!verdict.accepted) {
+    log.Message("HTTP status " + std::to_string(response.status()));
     return false;
   }
   if (verdict.ok) Tell(log, verdict.resultText, "HTTP Uploaded OK\n");

@@ -1,13 +1,16 @@
 #include <gtest/gtest.h>
 
-#include <string>
-#include <tuple>
-
+#include <chrono>
+#include <climits>
 #include <sstream>
+#include <string>
+#include <thread>
+#include <tuple>
 
 #include "loopback_server.h"
 #include "temp_dir.h"
 #include "upload/base64.h"
+#include "upload/deadline.h"
 #include "upload/http_response.h"
 #include "upload/soap_upload.h"
 
@@ -32,7 +35,7 @@ std::string ExpectedRequest(const std::string& header, const std::string& conten
 class SoapUpload : public ::testing::Test {
  protected:
   // Uploads to localhost:`port`; what is printed and what is logged are kept.
-  bool Upload(int port, const std::string& user = "admin", const std::string& password = "p<w&") {
+  bool Upload(int port, const std::string& user = "admin", const std::string& password = "pw") {
     settings_.address = "http://localhost:" + std::to_string(port) + "/inv";
     settings_.username = user;
     settings_.password = password;
@@ -60,7 +63,9 @@ TEST_F(SoapUpload, RequestIsByteForByteTheSoapCall) {
   const std::string authEnd = "</Password></AuthHeader></SOAP-ENV:Header>";
   using Case = std::tuple<std::string, std::string, std::string, std::string>;
   for (const auto& [user, password, content, header] : std::vector<Case>{
-           {"admin", "p<w&", "abc", auth + "admin</Username><Password>p<w&" + authEnd},
+           {"admin", "secret", "abc", auth + "admin</Username><Password>secret" + authEnd},
+           {"a\"d>", "p&w<d>", "abc",
+            auth + "a&quot;d&gt;</Username><Password>p&amp;w&lt;d&gt;" + authEnd},
            {"", "ignored", "abc", ""},  // no user: no header
            {"u", "", "", auth + "u</Username><Password>" + authEnd},
            {"", "", large, ""}}) {
@@ -83,26 +88,67 @@ TEST_F(SoapUpload, LoggingOnSendsProgressToTheLog) {
 }
 
 TEST_F(SoapUpload, ResponsesAreJudged) {
+  settings_.timeoutSeconds = 1;  // a client that waits for the close logs "HTTP timeout"
   const std::string error = "HTTP/1.1 500 Oops\r\nContent-Length: 5\r\n\r\nerror";
   const std::string result = "<UploadFileResult>OK</UploadFileResult>";
   const std::string tooLong = "HTTP/1.1 200 OK\r\nContent-Length: 95000\r\n\r\n";
   const std::string fits = "HTTP/1.1 200 OK\r\nContent-Length: 94999\r\n\r\n";
+  const std::string cut = "HTTP/1.1 200 OK\r\nContent-Length: 1000\r\n\r\n" + result;
+  const std::string inHeader =
+      "HTTP/1.1 200 OK\r\nX-R: " + result + "\r\nContent-Length: 0\r\n\r\n";
+  const std::string badChunk = "HTTP/1.1 200 OK\r\ntransfer-encoding: chunked\r\n\r\nzz\r\n";
   const std::string bad = "bad response from HTTP\n\n";
-  using Case = std::tuple<std::string, bool, std::string>;  // answer, ok, logged
-  for (const auto& [answer, ok, logged] : std::vector<Case>{
-           {SoapAnswer("Ok"), false, ""},  // a refusal is not reported
-           {error, false, bad + LogText(error) + "\n"},
-           {"HTTP/1.0 200 OK\r\n\r\n<x>" + result + "</x>", true, ""},  // read to the close
+  using enum AfterAnswer;
+  using Case = std::tuple<std::string, AfterAnswer, bool, std::string>;  // answer, then, ok, logged
+  for (const auto& [answer, after, ok, logged] : std::vector<Case>{
+           {SoapAnswer("Ok"), kClose, false, ""},  // a refusal is not reported
+           {error, kClose, false, bad + LogText(error) + "\n"},
+           {"HTTP/1.0 200 OK\r\n\r\n<x>" + result + "</x>", kClose, true, ""},  // read to the close
            // A body announced at 95000 bytes is not read: only the header is judged.
-           {tooLong + result + std::string(94961, ' '), false, bad + LogText(tooLong) + "\n"},
-           {fits + result + std::string(94960, ' '), true, ""}}) {
-    LoopbackServer server(AnswerWith(answer));
-    EXPECT_EQ(Upload(server.Port()), ok) << answer.substr(0, 40);
-    EXPECT_EQ(logged_, logged);
+           {tooLong + result + std::string(94961, ' '), kClose, false, bad + LogText(tooLong) + "\n"},
+           {fits + result + std::string(94960, ' '), kClose, true, ""},
+           {"HTTP/1.1 200 OK\r\ncontent-length: 39\r\n\r\n" + result, kKeepOpen, true, ""},
+           {"HTTP/1.1 200 OK\r\nTransfer-Encoding: Chunked\r\n\r\n5;x=y\r\n<Uplo\r\n"
+            "22\r\nadFileResult>OK</UploadFileResult>\r\n0\r\nX-T: 1\r\n\r\n", kKeepOpen, true, ""},
+           {badChunk + result, kKeepOpen, false, bad + LogText(badChunk) + "\n"},  // logged to the fault
+           {"HTTP/1.1 500 Internal Server Error\r\nContent-Length: 39\r\n\r\n" + result, kClose,
+            false, "HTTP status 500\n"},
+           {inHeader, kClose, false, bad + LogText(inHeader) + "\n"},  // the result counts in the body only
+           {cut, kReset, true, ""},  // what arrived before a reset or a time-out is judged
+           {cut, kKeepOpen, true, "HTTP timeout\n"},
+           {"HTTP/1.1 500 Oops\r\nContent-Length: 1000\r\n\r\n" + result, kKeepOpen, false,
+            "HTTP timeout\nHTTP status 500\n"}}) {
+    LoopbackServer server(AnswerWith(answer, after));
+    EXPECT_EQ(Upload(server.Port()), ok) << answer.substr(0, 60);
+    EXPECT_EQ(logged_, logged) << answer.substr(0, 60);
   }
   // Text after a zero byte is not part of the answer; the tags must come in order.
-  EXPECT_FALSE(JudgeHttpResponse(std::string("x\0", 2) + result).tagsFound);
-  EXPECT_FALSE(JudgeHttpResponse("</UploadFileResult><UploadFileResult>OK").tagsFound);
+  EXPECT_FALSE(JudgeHttpResponse(200, std::string("x\0", 2) + result).tagsFound);
+  EXPECT_FALSE(JudgeHttpResponse(200, "</UploadFileResult><UploadFileResult>OK").tagsFound);
+}
+
+TEST_F(SoapUpload, TricklingServerIsCutOffAtTheDeadline) {
+  settings_.timeoutSeconds = 1;  // so the whole upload may take 3 s
+  LoopbackServer server([](TcpConnection& c) {
+    ReadHttpRequest(c);
+    const std::string answer =
+        "HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\n" + std::string(100, ' ');
+    for (const char byte : answer) {  // 21 s at this pace, each byte well within Timeout
+      if (!c.Write(&byte, 1)) break;  // the client is gone
+      std::this_thread::sleep_for(std::chrono::milliseconds(150));
+    }
+    return "";
+  });
+  EXPECT_FALSE(Upload(server.Port()));
+  EXPECT_TRUE(logged_.starts_with("HTTP timeout\nbad response from HTTP\n\nHTTP/1.1 200"))
+      << logged_;
+}
+
+TEST(UploadTimeLimit, TwiceTheTimeoutAndASecondPer16KiB) {
+  EXPECT_EQ(UploadTimeLimit(300, 0).count(), 600);
+  EXPECT_EQ(UploadTimeLimit(1, 16385).count(), 4);
+  EXPECT_EQ(UploadTimeLimit(0, 16384).count(), 3601);  // no step bound, still an overall one
+  EXPECT_FALSE(Deadline::In(UploadTimeLimit(INT_MAX, UINT64_MAX)).Passed());
 }
 
 TEST_F(SoapUpload, HeaderThatNeverEndsIsCutAtTheBound) {

@@ -1,5 +1,6 @@
-// A blocking IPv4 TCP connection with bounded connect, sends and receives.
-// Failures are results, never messages.
+// An IPv4 TCP connection whose every wait is bounded: by a time-out per
+// step and by one deadline for the whole exchange. Failures are results,
+// never messages, and no send raises SIGPIPE.
 #pragma once
 
 #include <netinet/in.h>
@@ -7,6 +8,7 @@
 #include <string>
 
 #include "base/unique_fd.h"
+#include "upload/deadline.h"
 #include "upload/transport.h"
 
 class TcpConnection : public Transport {
@@ -18,21 +20,25 @@ class TcpConnection : public Transport {
   // Connects to a host name or dotted IPv4 address, always from a fresh
   // socket. A port outside 1-65535 is refused.
   bool Connect(const std::string& host, int port);
-  // Bounds the connect and every later send and receive to `seconds`
-  // (0: no bound), on this socket and on those Connect makes later.
+  // Bounds each wait for the peer (to connect, to take bytes, to send some)
+  // to `seconds`; 0: no bound of its own.
   void SetTimeout(int seconds);
+  // Ends every wait at `deadline` at the latest.
+  void SetDeadline(Deadline deadline) { deadline_ = deadline; }
   void Close() { socket_.Reset(); }
 
   bool Write(const void* data, size_t size) override;
-  int Read(void* buffer, int size) override;
+  int ReadSome(void* buffer, int size) override;
   bool TimedOut() const override { return timedOut_; }
   int handle() const { return socket_.Get(); }
 
  private:
-  bool ConnectWithin(const sockaddr_in& address);
-  void ApplyTimeout();
+  // Waits until the socket is ready for `events` (or has failed); false
+  // when the wait ran out of time or could not be made.
+  bool WaitFor(short events);
 
   UniqueFd socket_;
-  int timeoutSeconds_ = 0;
+  int timeoutMs_ = -1;
+  Deadline deadline_;
   bool timedOut_ = false;
 };

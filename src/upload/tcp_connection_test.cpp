@@ -14,10 +14,10 @@ TEST(TcpConnection, ReadStopsWhenThePeerCloses) {
   TcpConnection client;
   char buffer[10];
   ASSERT_TRUE(client.Connect("127.0.0.1", server.Port()));
-  EXPECT_EQ(client.Read(buffer, 10), 4);
+  EXPECT_EQ(ReadExactly(client, buffer, 10), 4);
   EXPECT_EQ(std::string(buffer, 4), "abcd");
   ASSERT_TRUE(client.Connect("localhost", closer.Port()));
-  EXPECT_EQ(client.Read(buffer, 10), 0);
+  EXPECT_EQ(ReadExactly(client, buffer, 10), 0);
 }
 
 TEST(TcpConnection, ConnectFailures) {

@@ -33,7 +33,11 @@ bool TlsLibrary::Resolve() {
          Find(library_, "SSL_CTX_set_default_verify_paths", fn_.SSL_CTX_set_default_verify_paths) &&
          Find(library_, "SSL_CTX_load_verify_locations", fn_.SSL_CTX_load_verify_locations) &&
          Find(library_, "SSL_new", fn_.SSL_new) && Find(library_, "SSL_free", fn_.SSL_free) &&
-         Find(library_, "SSL_set_fd", fn_.SSL_set_fd) && Find(library_, "SSL_ctrl", fn_.SSL_ctrl) &&
+         Find(library_, "BIO_s_mem", fn_.BIO_s_mem) && Find(library_, "BIO_new", fn_.BIO_new) &&
+         Find(library_, "BIO_free", fn_.BIO_free) && Find(library_, "BIO_read", fn_.BIO_read) &&
+         Find(library_, "BIO_write", fn_.BIO_write) && Find(library_, "BIO_ctrl", fn_.BIO_ctrl) &&
+         Find(library_, "SSL_set_bio", fn_.SSL_set_bio) &&
+         Find(library_, "SSL_ctrl", fn_.SSL_ctrl) &&
          Find(library_, "SSL_set1_host", fn_.SSL_set1_host) &&
          Find(library_, "SSL_get0_param", fn_.SSL_get0_param) &&
          Find(library_, "X509_VERIFY_PARAM_set1_ip_asc", fn_.X509_VERIFY_PARAM_set1_ip_asc) &&

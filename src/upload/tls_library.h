@@ -25,7 +25,15 @@ struct TlsFunctions {
   int (*SSL_CTX_load_verify_locations)(Ctx*, const char* file, const char* dir);
   Ssl* (*SSL_new)(Ctx*);
   void (*SSL_free)(Ssl*);
-  int (*SSL_set_fd)(Ssl*, int fd);
+  // The library reads and writes records through memory buffers only; the
+  // session moves them to and from the socket itself.
+  const void* (*BIO_s_mem)();
+  void* (*BIO_new)(const void* method);
+  int (*BIO_free)(void* bio);
+  int (*BIO_read)(void* bio, void* buffer, int size);
+  int (*BIO_write)(void* bio, const void* data, int size);
+  long (*BIO_ctrl)(void* bio, int cmd, long larg, void* parg);
+  void (*SSL_set_bio)(Ssl*, void* rbio, void* wbio);
   long (*SSL_ctrl)(Ssl*, int cmd, long larg, void* parg);
   int (*SSL_set1_host)(Ssl*, const char* host);
   void* (*SSL_get0_param)(Ssl*);

@@ -1,12 +1,8 @@
 #include "upload/tls_session.h"
 
 #include <arpa/inet.h>
-#include <signal.h>
 
 #include <algorithm>
-#include <cerrno>
-#include <climits>
-#include <ctime>
 
 namespace {
 
@@ -17,39 +13,15 @@ constexpr long kTls12Version = 0x0303;
 constexpr int kCtrlSetTlsextHostname = 55;
 constexpr long kNameTypeHostName = 0;
 constexpr uint64_t kOptIgnoreUnexpectedEof = uint64_t{1} << 7;
+constexpr int kCtrlSetBufMemEofReturn = 130;
+constexpr int kErrorNone = 0;
 constexpr int kErrorWantRead = 2;
-constexpr int kErrorWantWrite = 3;
 constexpr int kErrorSyscall = 5;
 constexpr int kErrorZeroReturn = 6;
 
-// The library writes to the socket with write(), so a peer that went away
-// would raise SIGPIPE; hold it back and drop it instead of ending the process.
-class SigPipeHeld {
- public:
-  SigPipeHeld() {
-    sigemptyset(&pipe_);
-    sigaddset(&pipe_, SIGPIPE);
-    sigset_t pending;
-    sigpending(&pending);
-    alreadyPending_ = sigismember(&pending, SIGPIPE) == 1;
-    pthread_sigmask(SIG_BLOCK, &pipe_, &saved_);
-  }
-  ~SigPipeHeld() {
-    if (!alreadyPending_) {
-      const timespec none{0, 0};
-      while (sigtimedwait(&pipe_, nullptr, &none) == SIGPIPE) {
-      }
-    }
-    pthread_sigmask(SIG_SETMASK, &saved_, nullptr);
-  }
-  SigPipeHeld(const SigPipeHeld&) = delete;
-  SigPipeHeld& operator=(const SigPipeHeld&) = delete;
-
- private:
-  sigset_t pipe_{};
-  sigset_t saved_{};
-  bool alreadyPending_ = false;
-};
+// The most one TLS record carries, and one whole record: what is moved per step.
+constexpr size_t kRecordPayload = 16384;
+constexpr int kRecordBytes = kRecordPayload + 512;
 
 bool IsIpv4Literal(const std::string& host) {
   in_addr ignored{};
@@ -58,13 +30,13 @@ bool IsIpv4Literal(const std::string& host) {
 
 }  // namespace
 
-TlsConnect TlsSession::Connect(const TlsLibrary& library, int fd, const std::string& host,
-                               const std::string& caFile) {
+TlsConnect TlsSession::Connect(const TlsLibrary& library, Transport& connection,
+                               const std::string& host, const std::string& caFile) {
   const TlsFunctions& fn = library.fn();
   fn.ERR_clear_error();
   void* ctx = fn.SSL_CTX_new(fn.TLS_client_method());
   if (!ctx) return {nullptr, "TLS: cannot set up a TLS context"};
-  std::unique_ptr<TlsSession> session(new TlsSession(fn, ctx));
+  std::unique_ptr<TlsSession> session(new TlsSession(fn, connection, ctx));
   fn.SSL_CTX_ctrl(ctx, kCtrlSetMinProtoVersion, kTls12Version, nullptr);
   if (fn.SSL_CTX_set_options) fn.SSL_CTX_set_options(ctx, kOptIgnoreUnexpectedEof);
   if (!caFile.empty()) {
@@ -75,8 +47,17 @@ TlsConnect TlsSession::Connect(const TlsLibrary& library, int fd, const std::str
   }
   fn.SSL_CTX_set_verify(ctx, kVerifyPeer, nullptr);
   session->ssl_ = fn.SSL_new(ctx);
-  if (!session->ssl_ || fn.SSL_set_fd(session->ssl_, fd) != 1)
+  if (!session->ssl_) return {nullptr, "TLS: cannot set up a TLS connection"};
+  void* input = fn.BIO_new(fn.BIO_s_mem());
+  void* output = fn.BIO_new(fn.BIO_s_mem());
+  if (!input || !output) {
+    if (input) fn.BIO_free(input);
+    if (output) fn.BIO_free(output);
     return {nullptr, "TLS: cannot set up a TLS connection"};
+  }
+  fn.SSL_set_bio(session->ssl_, input, output);
+  session->input_ = input;
+  session->output_ = output;
   bool named;
   if (IsIpv4Literal(host)) {
     // An address is checked against the certificate's IP entries; it is
@@ -95,26 +76,60 @@ TlsConnect TlsSession::Connect(const TlsLibrary& library, int fd, const std::str
 
 TlsSession::~TlsSession() {
   if (ssl_) {
-    if (established_) {
-      SigPipeHeld held;
+    if (established_ && !sendFailed_) {
       fn_.SSL_shutdown(ssl_);
+      Flush();
     }
     fn_.SSL_free(ssl_);
   }
   if (ctx_) fn_.SSL_CTX_free(ctx_);
 }
 
-bool TlsSession::IsTimeout(int result) const {
-  const int error = fn_.SSL_get_error(ssl_, result);
-  // On a blocking socket a "want" only comes from a receive or send time-out.
-  return error == kErrorWantRead || error == kErrorWantWrite ||
-         (error == kErrorSyscall && (errno == EAGAIN || errno == EWOULDBLOCK));
+template <typename Call>
+int TlsSession::Drive(Call call, bool mustSend) {
+  for (;;) {
+    fn_.ERR_clear_error();
+    const int result = call();
+    // Asked before the buffers are touched again, which would change the answer.
+    const int error = result > 0 ? kErrorNone : fn_.SSL_get_error(ssl_, result);
+    if (!Flush() && mustSend) return -1;
+    if (error == kErrorNone) return result;
+    if (error != kErrorWantRead) {
+      const bool closed = error == kErrorZeroReturn || (error == kErrorSyscall && peerClosed_);
+      return closed ? 0 : -1;
+    }
+    if (peerClosed_) return 0;  // nothing more will come
+    if (!Fill()) return -1;
+  }
+}
+
+bool TlsSession::Flush() {
+  if (sendFailed_) return false;
+  char buffer[kRecordBytes];
+  for (int n; (n = fn_.BIO_read(output_, buffer, sizeof buffer)) > 0;) {
+    if (!connection_.Write(buffer, static_cast<size_t>(n))) {
+      sendFailed_ = true;
+      return false;
+    }
+  }
+  return true;
+}
+
+bool TlsSession::Fill() {
+  char buffer[kRecordBytes];
+  const int n = connection_.ReadSome(buffer, sizeof buffer);
+  if (n < 0) return false;
+  if (n == 0) {
+    // From now on an empty buffer reads as the end of the stream.
+    peerClosed_ = true;
+    fn_.BIO_ctrl(input_, kCtrlSetBufMemEofReturn, 0, nullptr);
+    return true;
+  }
+  return fn_.BIO_write(input_, buffer, n) == n;
 }
 
 std::string TlsSession::Handshake() {
-  SigPipeHeld held;
-  errno = 0;
-  const int result = fn_.SSL_connect(ssl_);
+  const int result = Drive([this] { return fn_.SSL_connect(ssl_); }, true);
   if (result == 1) {
     established_ = true;
     return {};
@@ -123,7 +138,7 @@ std::string TlsSession::Handshake() {
   if (verify != 0)
     return std::string("TLS: certificate verify failed (") +
            fn_.X509_verify_cert_error_string(verify) + ")";
-  if (IsTimeout(result)) {
+  if (connection_.TimedOut()) {
     timedOut_ = true;
     return "TLS: handshake timed out";
   }
@@ -131,15 +146,14 @@ std::string TlsSession::Handshake() {
 }
 
 bool TlsSession::Write(const void* data, size_t size) {
-  SigPipeHeld held;
   timedOut_ = false;
   const auto* p = static_cast<const char*>(data);
   while (size > 0) {
-    const int piece = static_cast<int>(std::min<size_t>(size, INT_MAX));
-    fn_.ERR_clear_error();
-    const int n = fn_.SSL_write(ssl_, p, piece);
+    // A record at a time, so the library's buffer stays small.
+    const int piece = static_cast<int>(std::min<size_t>(size, kRecordPayload));
+    const int n = Drive([&] { return fn_.SSL_write(ssl_, p, piece); }, true);
     if (n <= 0) {
-      timedOut_ = IsTimeout(n);
+      timedOut_ = connection_.TimedOut();
       return false;
     }
     p += n;
@@ -148,23 +162,11 @@ bool TlsSession::Write(const void* data, size_t size) {
   return true;
 }
 
-int TlsSession::Read(void* buffer, int size) {
+int TlsSession::ReadSome(void* buffer, int size) {
   timedOut_ = false;
-  auto* p = static_cast<char*>(buffer);
-  int got = 0;
-  while (got < size) {
-    fn_.ERR_clear_error();
-    errno = 0;
-    const int n = fn_.SSL_read(ssl_, p + got, size - got);
-    if (n > 0) {
-      got += n;
-      continue;
-    }
-    const int error = fn_.SSL_get_error(ssl_, n);
-    // A closed connection, with or without the peer's close notice.
-    if (error == kErrorZeroReturn || (error == kErrorSyscall && errno == 0)) return got;
-    timedOut_ = IsTimeout(n);
-    return 0;
-  }
-  return size;
+  // What the library writes meanwhile (an alert, a KeyUpdate answer) may be
+  // lost without losing what arrives.
+  const int n = Drive([&] { return fn_.SSL_read(ssl_, buffer, size); }, false);
+  if (n < 0) timedOut_ = connection_.TimedOut();
+  return n;
 }

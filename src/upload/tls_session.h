@@ -1,5 +1,7 @@
-// A TLS connection over an already connected socket, read and written
-// through the same Transport interface as a plain one.
+// A TLS connection carried by another Transport (the TCP connection), read
+// and written through the same interface. The library only ever sees
+// memory buffers: the session moves the records, so every wait keeps the
+// connection's bounds and no write can raise SIGPIPE.
 #pragma once
 
 #include <memory>
@@ -18,29 +20,43 @@ struct TlsConnect {
 
 class TlsSession : public Transport {
  public:
-  // Handshake as a client: server name sent, certificate verified against
-  // `caFile` (or the system's trusted certificates when empty) and checked
-  // against `host`.
-  static TlsConnect Connect(const TlsLibrary& library, int fd, const std::string& host,
-                            const std::string& caFile);
+  // Handshake as a client over `connection`, which must outlive the
+  // session: server name sent, certificate verified against `caFile` (or
+  // the system's trusted certificates when empty) and checked against `host`.
+  static TlsConnect Connect(const TlsLibrary& library, Transport& connection,
+                            const std::string& host, const std::string& caFile);
   ~TlsSession() override;
   TlsSession(const TlsSession&) = delete;
   TlsSession& operator=(const TlsSession&) = delete;
 
   bool Write(const void* data, size_t size) override;
-  int Read(void* buffer, int size) override;
+  int ReadSome(void* buffer, int size) override;
   bool TimedOut() const override { return timedOut_; }
 
  private:
-  TlsSession(const TlsFunctions& fn, void* ctx) : fn_(fn), ctx_(ctx) {}
+  TlsSession(const TlsFunctions& fn, Transport& connection, void* ctx)
+      : fn_(fn), connection_(connection), ctx_(ctx) {}
   // Runs the handshake; empty when it succeeded, else why it failed.
   std::string Handshake();
-  // True when `result` of a call failed because the socket ran out of time.
-  bool IsTimeout(int result) const;
+  // Calls `call` (a library call on ssl_) until it stops waiting for the
+  // peer, sending what it wrote and feeding it what arrives: its result
+  // when positive, 0 when the peer closed, -1 on failure. `mustSend`: the
+  // call failed unless what it wrote went out.
+  template <typename Call>
+  int Drive(Call call, bool mustSend);
+  // Sends what the library wrote; false once a send has failed.
+  bool Flush();
+  // Gives the library what arrives next; false on a reset or time-out.
+  bool Fill();
 
   const TlsFunctions& fn_;
+  Transport& connection_;
   void* ctx_ = nullptr;
   void* ssl_ = nullptr;
+  void* input_ = nullptr;   // memory buffers, owned by ssl_
+  void* output_ = nullptr;
   bool established_ = false;
+  bool peerClosed_ = false;
+  bool sendFailed_ = false;
   bool timedOut_ = false;
 };

@@ -1,6 +1,11 @@
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdlib>
+#include <functional>
 #include <memory>
 #include <string>
 #include <tuple>
@@ -41,12 +46,24 @@ std::string AnswerOk(Transport& connection) { return Answer(connection, SoapAnsw
 LoopbackServer::Handler TlsServer(const std::string& name,
                                   std::string (*serve)(Transport&) = AnswerOk) {
   return [name, serve](TcpConnection& c) {
-    c.SetTimeout(10);  // a client that gives up must not hold the test
     std::string reason;
     auto session = TlsServerSession::Accept(c.handle(), *Certificates() / (name + ".pem"),
                                             *Certificates() / (name + ".key"), reason);
     return session ? serve(*session) : "[" + reason + "]";
   };
+}
+
+// Runs `upload` in a child process with SIGPIPE at its default action, so that
+// a write to a closed connection shows as a death; gives its wait status.
+int StatusOfChild(const std::function<bool()>& upload) {
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    ::signal(SIGPIPE, SIG_DFL);
+    ::_exit(upload() ? 0 : 1);
+  }
+  int status = 0;
+  ::waitpid(pid, &status, 0);
+  return status;
 }
 
 class TlsUpload : public ::testing::Test {
@@ -122,10 +139,38 @@ TEST_F(TlsUpload, ServerHangingUpMidRequestFailsWithoutEndingTheProcess) {
   scanunix_test::WriteFile(file_, std::string(8 << 20, 'r'));
   LoopbackServer server(TlsServer("good", [](Transport& t) {
     char head[64];
-    return std::string(t.Read(head, sizeof head) == sizeof head ? "accepted" : "");
+    return std::string(ReadExactly(t, head, sizeof head) == sizeof head ? "accepted" : "");
   }));  // then the connection is closed while the client is still sending
   EXPECT_FALSE(Upload(server.Port()));
   EXPECT_EQ(server.Received(), "accepted");
+}
+
+TEST_F(TlsUpload, KeyUpdateAndABrokenRecordBeforeAResetNeitherKillNorLoseTheAnswer) {
+  for (const bool broken : {false, true}) {
+    LoopbackServer server([broken](TcpConnection& c) {
+      std::string reason;
+      auto session = TlsServerSession::Accept(c.handle(), *Certificates() / "good.pem",
+                                              *Certificates() / "good.key", reason);
+      if (!session) return "[" + reason + "]";
+      ReadHttpRequest(*session);
+      // Enough of the answer ahead that the reset arrives while the client
+      // still reads, so whatever it writes then meets a dead connection.
+      const std::string answer = "HTTP/1.1 200 OK\r\nContent-Length: 90000\r\n\r\n"
+                                 "<UploadFileResult>OK</UploadFileResult>" +
+                                 std::string(60000, ' ');
+      session->Write(answer.data(), answer.size());
+      const bool updated = session->RequestKeyUpdate();
+      const std::string forged = "\x17\x03\x03\x00\x20" + std::string(32, 'x');
+      if (broken) c.Write(forged.data(), forged.size());  // the client answers with an alert
+      ::shutdown(c.handle(), SHUT_WR);
+      ResetConnection(c);
+      return std::string(updated ? "updated" : "");
+    });
+    const int status = StatusOfChild([&] { return Upload(server.Port()); });
+    ASSERT_FALSE(WIFSIGNALED(status)) << "killed by signal " << WTERMSIG(status);
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "the OK before the reset is an OK";
+    EXPECT_EQ(server.Received(), "updated");
+  }
 }
 
 TEST_F(TlsUpload, NoUsableLibraryFailsWithAClearLine) {

@@ -7,6 +7,7 @@
 
 #include <string>
 #include <thread>
+#include <utility>
 
 #include "agent_runner.h"
 
@@ -69,24 +70,49 @@ e2e::AgentResult Upload(const e2e::TempDir& dir, const std::string& address,
   return r;
 }
 
+// The logs the agent wrote into `dir`.
+std::string LogOf(const e2e::TempDir& dir) {
+  std::string log;
+  for (const auto& entry : e2e::fs::directory_iterator(dir.path()))
+    if (entry.path().extension() == ".log") log += e2e::ReadFile(entry.path());
+  return log;
+}
+
+// The text of the first element `name` in `xml`, its entities resolved.
+std::string ElementText(const std::string& xml, const std::string& name) {
+  const size_t start = xml.find("<" + name + ">");
+  const size_t end = xml.find("</" + name + ">", start);
+  if (start == std::string::npos || end == std::string::npos) return "(no " + name + ")";
+  std::string text = xml.substr(start + name.size() + 2, end - start - name.size() - 2);
+  for (const auto& [entity, c] : {std::pair{"&lt;", "<"}, {"&gt;", ">"}, {"&quot;", "\""},
+                                  {"&apos;", "'"}, {"&amp;", "&"}}) {
+    for (size_t at; (at = text.find(entity)) != std::string::npos;)
+      text.replace(at, std::string(entity).size(), c);
+  }
+  return text;
+}
+
 TEST(UploadE2E, ConfirmedUploadRemovesTheScanFileAndSendsTheDecryptedPassword) {
   const e2e::fs::path passwd = e2e::AgentPath().parent_path() / "scanunix-passwd";
   if (!e2e::fs::exists(passwd)) GTEST_SKIP() << "scanunix-passwd is not built";
   const e2e::AgentResult hex =
-      e2e::Run("/bin/sh", {"-c", "printf '%s\\n' 'Pa55 w<rd' | '" + passwd.string() + "'"});
-  ASSERT_EQ(hex.out.size(), 33u) << hex.err;  // 32 digits and the line end
+      e2e::Run("/bin/sh", {"-c", "printf '%s\\n' 'p&w<d>' | '" + passwd.string() + "'"});
+  ASSERT_EQ(hex.out.size(), 17u) << hex.err;  // one block: 16 digits and the line end
   e2e::TempDir dir;
+  // Lower-case names, a chunked body, and the connection kept open after it.
   UploadServer server(
-      "HTTP/1.1 200 OK\r\nContent-Length: 39\r\n\r\n<UploadFileResult>OK</UploadFileResult>");
+      "HTTP/1.1 200 OK\r\ntransfer-encoding: chunked\r\ncontent-type: text/xml\r\n\r\n"
+      "12\r\n<UploadFileResult>\r\n15\r\nOK</UploadFileResult>\r\n0\r\n\r\n");
   const e2e::AgentResult r = Upload(dir, server.Address("http"),
-                                    "Username=inventory\nPassword=" + hex.out.substr(0, 32) +
-                                        "\nPasswordIsEncrypted=1\n",
+                                    "Username=inventory\nPassword=" + hex.out.substr(0, 16) +
+                                        "\nPasswordIsEncrypted=1\nTimeout=5\n",
                                     true);
   EXPECT_TRUE(e2e::FindScanFile(dir.path()).empty()) << r.out;  // confirmed, so removed
+  EXPECT_EQ(LogOf(dir).find("HTTP timeout"), std::string::npos) << "it waited for the close";
   const std::string request = server.Request();
   EXPECT_EQ(request.substr(0, 50), "POST /inv/Service.asmx HTTP/1.1\r\nHost: 127.0.0.1\r\n");
-  EXPECT_NE(request.find("<Username>inventory</Username><Password>Pa55 w<rd</Password>"),
-            std::string::npos);
+  EXPECT_EQ(ElementText(request, "Username"), "inventory");
+  EXPECT_EQ(ElementText(request, "Password"), "p&w<d>");
   // The body starts with the Base64 text of "<?xml".
   EXPECT_NE(request.find("<SOAPSDK4:f SOAP-ENV:encodingStyle=\"\">PD94bWw"), std::string::npos);
 }
@@ -96,10 +122,8 @@ TEST(UploadE2E, SilentServerTimesOutAndKeepsTheScanFile) {
   UploadServer server("");
   Upload(dir, server.Address("http"), "Timeout=1\n", false);
   EXPECT_FALSE(e2e::FindScanFile(dir.path()).empty());
-  std::string log;
-  for (const auto& entry : e2e::fs::directory_iterator(dir.path()))
-    if (entry.path().extension() == ".log") log += e2e::ReadFile(entry.path());
-  EXPECT_NE(log.find("HTTP timeout"), std::string::npos) << "the time-out goes through the log";
+  EXPECT_NE(LogOf(dir).find("HTTP timeout"), std::string::npos)
+      << "the time-out goes through the log";
 }
 
 TEST(UploadE2E, HttpsAddressNeverSendsPlainText) {

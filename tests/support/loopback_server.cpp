@@ -46,21 +46,35 @@ int UnusedPort() {
   return port;
 }
 
+void ResetConnection(TcpConnection& connection) {
+  const linger reset{1, 0};
+  ::setsockopt(connection.handle(), SOL_SOCKET, SO_LINGER, &reset, sizeof reset);
+  connection.Close();
+}
+
+int ReadExactly(Transport& connection, void* buffer, int size) {
+  auto* p = static_cast<char*>(buffer);
+  int got = 0;
+  for (int n; got < size && (n = connection.ReadSome(p + got, size - got)) > 0;) got += n;
+  return got;
+}
+
 std::string ReadHttpRequest(Transport& connection) {
   std::string text;
   char c;
-  while (!text.ends_with("\r\n\r\n") && connection.Read(&c, 1) == 1) text += c;
+  while (!text.ends_with("\r\n\r\n") && connection.ReadSome(&c, 1) == 1) text += c;
   const size_t at = text.find("Content-Length: ");
   if (at == std::string::npos) return text;
   std::string body(std::stoul(text.substr(at + 16)), '\0');
-  body.resize(static_cast<size_t>(connection.Read(body.data(), static_cast<int>(body.size()))));
+  const int got = ReadExactly(connection, body.data(), static_cast<int>(body.size()));
+  body.resize(static_cast<size_t>(got));
   return text + body;
 }
 
 std::string ReadUntilHangUp(TcpConnection& connection) {
   std::string text;
-  char c;
-  while (connection.Read(&c, 1) == 1) text += c;
+  char buffer[4096];
+  for (int n; (n = connection.ReadSome(buffer, sizeof buffer)) > 0;) text.append(buffer, n);
   return text;
 }
 
@@ -70,9 +84,12 @@ std::string Answer(Transport& connection, const std::string& response) {
   return request;
 }
 
-LoopbackServer::Handler AnswerWith(std::string response) {
-  return [response = std::move(response)](TcpConnection& connection) {
-    return Answer(connection, response);
+LoopbackServer::Handler AnswerWith(std::string response, AfterAnswer after) {
+  return [response = std::move(response), after](TcpConnection& connection) {
+    std::string request = Answer(connection, response);
+    if (after == AfterAnswer::kKeepOpen) ReadUntilHangUp(connection);
+    if (after == AfterAnswer::kReset) ResetConnection(connection);
+    return request;
   };
 }
 

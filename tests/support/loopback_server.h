@@ -32,6 +32,11 @@ UniqueFd ListenOnLoopback(int& port);
 // A port on 127.0.0.1 where nothing listens.
 int UnusedPort();
 
+// Receives exactly `size` bytes; fewer when the peer closes or fails first.
+int ReadExactly(Transport& connection, void* buffer, int size);
+// Closes the connection with a reset instead of an orderly close.
+void ResetConnection(TcpConnection& connection);
+
 // One HTTP request: the header up to its blank line and the body that its
 // Content-Length announces.
 std::string ReadHttpRequest(Transport& connection);
@@ -40,7 +45,12 @@ std::string ReadHttpRequest(Transport& connection);
 std::string ReadUntilHangUp(TcpConnection& connection);
 // Reads one request, answers with `response` and gives the request.
 std::string Answer(Transport& connection, const std::string& response);
-// A plain server that does Answer.
-LoopbackServer::Handler AnswerWith(std::string response);
+
+// What a plain server does once it has answered.
+enum class AfterAnswer { kClose, kKeepOpen, kReset };
+// A plain server that does Answer, then closes, keeps the connection open
+// until the client hangs up, or resets it.
+LoopbackServer::Handler AnswerWith(std::string response,
+                                   AfterAnswer after = AfterAnswer::kClose);
 // An HTTP 200 answer whose SOAP body carries `result` as UploadFileResult.
 std::string SoapAnswer(const std::string& result);

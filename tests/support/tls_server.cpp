@@ -2,10 +2,15 @@
 
 #include <openssl/err.h>
 #include <openssl/ssl.h>
+#include <sys/socket.h>
+#include <sys/time.h>
 
 std::unique_ptr<TlsServerSession> TlsServerSession::Accept(int fd, const std::string& certFile,
                                                            const std::string& keyFile,
                                                            std::string& reason) {
+  const timeval limit{10, 0};
+  ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
+  ::setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &limit, sizeof limit);
   std::unique_ptr<TlsServerSession> session(new TlsServerSession);
   SSL_CTX* ctx = SSL_CTX_new(TLS_server_method());
   session->ctx_ = ctx;
@@ -32,13 +37,12 @@ bool TlsServerSession::Write(const void* data, size_t size) {
   return SSL_write(static_cast<SSL*>(ssl_), data, static_cast<int>(size)) == static_cast<int>(size);
 }
 
-int TlsServerSession::Read(void* buffer, int size) {
-  auto* p = static_cast<char*>(buffer);
-  int got = 0;
-  while (got < size) {
-    const int n = SSL_read(static_cast<SSL*>(ssl_), p + got, size - got);
-    if (n <= 0) return got;
-    got += n;
-  }
-  return size;
+int TlsServerSession::ReadSome(void* buffer, int size) {
+  const int n = SSL_read(static_cast<SSL*>(ssl_), buffer, size);
+  return n > 0 ? n : SSL_get_error(static_cast<SSL*>(ssl_), n) == SSL_ERROR_ZERO_RETURN ? 0 : -1;
+}
+
+bool TlsServerSession::RequestKeyUpdate() {
+  auto* ssl = static_cast<SSL*>(ssl_);
+  return SSL_key_update(ssl, SSL_KEY_UPDATE_REQUESTED) == 1 && SSL_do_handshake(ssl) == 1;
 }

@@ -10,15 +10,18 @@ class TlsServerSession : public Transport {
  public:
   // Handshake as a server over the connected socket `fd` with the PEM
   // certificate chain and key; null on failure, with a one-line `reason`.
+  // Each receive and send on `fd` gives up after ten seconds, so a client
+  // that stalls cannot hold a test.
   static std::unique_ptr<TlsServerSession> Accept(int fd, const std::string& certFile,
                                                   const std::string& keyFile, std::string& reason);
   ~TlsServerSession() override;
 
   bool Write(const void* data, size_t size) override;
-  int Read(void* buffer, int size) override;
+  int ReadSome(void* buffer, int size) override;
   bool TimedOut() const override { return false; }
-  // The underlying OpenSSL connection (an SSL*), for tests that need more.
-  void* ssl() const { return ssl_; }
+  // Sends a KeyUpdate that asks the peer to update its keys as well, which
+  // makes the peer write while it reads.
+  bool RequestKeyUpdate();
 
  private:
   TlsServerSession() = default;

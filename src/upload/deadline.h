@@ -1,0 +1,24 @@
+// One point on the monotonic clock by which a whole exchange must be over,
+// so that no peer can stretch it by answering a little at a time.
+#pragma once
+
+#include <chrono>
+#include <optional>
+
+class Deadline {
+ public:
+  using Clock = std::chrono::steady_clock;
+
+  // No deadline: waits are bounded by their step alone.
+  Deadline() = default;
+  // `span` from now; a span too long for the clock is cut to a century.
+  static Deadline In(std::chrono::seconds span);
+
+  bool Passed() const { return at_ && Clock::now() >= *at_; }
+  // How long one wait may last, in milliseconds for poll(): at most
+  // `stepMs` (-1: no bound of its own) and never past the deadline.
+  int WaitMs(int stepMs) const;
+
+ private:
+  std::optional<Clock::time_point> at_;
+};

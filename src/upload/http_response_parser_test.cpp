@@ -1,0 +1,59 @@
+#include "upload/http_response_parser.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+using State = HttpResponseParser::State;
+
+struct Case {
+  std::string bytes;
+  bool closed;  // the peer closes after them
+  State state;
+  int status;
+  std::string body;
+};
+
+TEST(HttpResponseParser, FramesTheBodyHoweverTheBytesArrive) {
+  const std::string ok = "HTTP/1.1 200 OK\r\n";
+  const std::string chunked = ok + "Transfer-Encoding: chunked\r\n\r\n";
+  for (const Case& c : std::vector<Case>{
+           {ok + "content-length: 3\r\n\r\nabcEXTRA", false, State::kComplete, 200, "abc"},
+           {"HTTP/1.1 100 Continue\r\n\r\nHTTP/1.1 201 Created\r\nContent-Length:1\r\n\r\nx", false,
+            State::kComplete, 201, "x"},
+           {ok + "Transfer-Encoding: gzip, CHUNKED\r\n\r\n4;a=b\r\nWiki\r\n0A \r\npedia in c\r\n"
+                 "0\r\nT: v\r\n\r\nEXTRA",
+            false, State::kComplete, 200, "Wikipedia in c"},
+           {chunked + "4\r\nWi", false, State::kNeedMore, 200, "Wi"},
+           {chunked + "4\r\nWi", true, State::kMalformed, 200, "Wi"},
+           {chunked + "1\r\nabc", false, State::kMalformed, 200, "a"},
+           {chunked + "FFFFFFFFFFFFFFFFFFFF\r\n", false, State::kMalformed, 200, ""},
+           {chunked + "\r\n", false, State::kMalformed, 200, ""},
+           {ok + "Content-Length: 1\r\nContent-Length: 2\r\n\r\nab", false, State::kMalformed, 0,
+            ""},
+           {ok + "Content-Length: 1x\r\n\r\nab", false, State::kMalformed, 0, ""},
+           {"HTTP/1.1 2000 OK\r\n\r\n", false, State::kMalformed, 0, ""},
+           {"ICY 200 OK\r\n\r\n", false, State::kMalformed, 0, ""},
+           {"HTTP/1.0 200 OK\r\n\r\nabc", false, State::kNeedMore, 200, "abc"},
+           {"HTTP/1.0 200 OK\r\n\r\nabc", true, State::kComplete, 200, "abc"},
+           {ok + "Transfer-Encoding: gzip\r\nContent-Length: 1\r\n\r\nab", true, State::kComplete,
+            200, "ab"},
+           {"HTTP/1.1 204 No Content\r\n\r\nab", false, State::kComplete, 204, ""}}) {
+    for (const size_t piece : {c.bytes.size(), size_t{1}}) {
+      HttpResponseParser parser;
+      for (size_t at = 0; at < c.bytes.size(); at += piece) parser.Feed(c.bytes.substr(at, piece));
+      if (c.closed) parser.EndOfStream();
+      EXPECT_EQ(parser.state(), c.state) << c.bytes;
+      EXPECT_EQ(parser.status(), c.status) << c.bytes;
+      EXPECT_EQ(parser.body(), c.body) << c.bytes;
+      if (c.state == State::kComplete) {
+        EXPECT_FALSE(parser.text().ends_with("EXTRA"));
+      }
+    }
+  }
+}
+
+}  // namespace
