@@ -1,0 +1,26 @@
+// Desktop entries: each value is one line of the entry as it stands, the
+// program a single word, and no CR is left at a value's end.
+#include <cstdint>
+#include <cstdlib>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "software/desktop_entry.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  const std::string_view content(reinterpret_cast<const char*>(data), size);
+  const std::optional<Shortcut> shortcut = ParseDesktopEntry(content);
+  if (!shortcut) return 0;
+  if (content.find("[Desktop Entry]") == std::string_view::npos) std::abort();
+  if (content.find("\nName=" + shortcut->name) == std::string_view::npos &&
+      !content.starts_with("Name=" + shortcut->name))
+    std::abort();
+  for (const std::string* value : {&shortcut->name, &shortcut->program, &shortcut->categories}) {
+    if (value->find('\n') != std::string::npos) std::abort();
+    if (!value->empty() && value->back() == '\r') std::abort();
+    if (content.find(*value) == std::string_view::npos) std::abort();
+  }
+  if (shortcut->program.find(' ') != std::string::npos) std::abort();
+  return 0;
+}
