@@ -63,16 +63,16 @@ Strings Values(const std::string& rows, const std::string& attr) {
   return out;
 }
 
-// One hostile tree: ELF variants, empty files, a link, hidden entries,
-// markup and control bytes in names, and a FIFO that must not block even
-// with checksums on.
+// One hostile tree: ELF variants (ABI 0 and GNU's 3 selected, 9 not), empty
+// files, a link, hidden entries, markup and control bytes in names, and a
+// FIFO that must not block even with checksums on.
 TEST(FileScan, SelectsElfFilesOrEveryNonEmptyRegularFile) {
   TempDir tree;
   const std::pair<std::string, std::string> files[] = {
       {"c32", ElfHeader(1, 1)}, {"c64be", ElfHeader(2, 2)}, {"nine", ElfHeader(2, 1, 1, 0, 1)},
       {"eight", ElfHeader(2, 1, 1, 0, 0)}, {"abi3", ElfHeader(2, 1, 1, 3)},
-      {"class3", ElfHeader(3, 1)}, {"enc0", ElfHeader(2, 0)}, {"ver2", ElfHeader(2, 1, 2)},
-      {"empty", ""}, {"text", "plain text, no ELF"}, {".hidden", ElfHeader()},
+      {"abi9", ElfHeader(2, 1, 1, 9)}, {"class3", ElfHeader(3, 1)}, {"enc0", ElfHeader(2, 0)},
+      {"ver2", ElfHeader(2, 1, 2)}, {"empty", ""}, {"text", "plain text, no ELF"}, {".hidden", ElfHeader()},
       {".hid/inner", ElfHeader()}, {"a&\"<\x01>", ElfHeader()}, {"d&\"/f", ElfHeader()}};
   for (const auto& [name, content] : files) tree.Write(name, content);
   fs::create_symlink(tree / "c32", tree / "link");
@@ -80,14 +80,15 @@ TEST(FileScan, SelectsElfFilesOrEveryNonEmptyRegularFile) {
   const std::string root = tree.path().string();
   const ScanResult elf = Scan(root, false, true);
   EXPECT_EQ(Values(elf.rows, "c4"),
-            (Strings{"a&amp;&quot;&lt;?&gt;", "c32", "c64be", "f", "nine"}));
-  EXPECT_EQ(Values(elf.rows, "c11"), (Strings{root, root, root, root, root + "/d&amp;&quot;"}));
+            (Strings{"a&amp;&quot;&lt;?&gt;", "abi3", "c32", "c64be", "f", "nine"}));
+  EXPECT_EQ(Values(elf.rows, "c11"),
+            (Strings{root, root, root, root, root, root + "/d&amp;&quot;"}));
   // Hidden entries are never visited.
-  EXPECT_EQ(std::pair(elf.counters.entries, elf.counters.rows), std::pair(15u, 5u));
+  EXPECT_EQ(std::pair(elf.counters.entries, elf.counters.rows), std::pair(16u, 6u));
   const ScanResult all = Scan(root, true, true);
   EXPECT_EQ(Values(all.rows, "c4"),
-            (Strings{"a&amp;&quot;&lt;?&gt;", "abi3", "c32", "c64be", "class3", "eight", "enc0",
-                     "f", "nine", "text", "ver2"}));
+            (Strings{"a&amp;&quot;&lt;?&gt;", "abi3", "abi9", "c32", "c64be", "class3", "eight",
+                     "enc0", "f", "nine", "text", "ver2"}));
 }
 
 TEST(FileScan, ChecksumsOnlyWithCrcAndAccessTimesKept) {
