@@ -2,13 +2,17 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sched.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <cstring>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "base/unique_fd.h"
 #include "files/file_row.h"
 #include "files/ignore_rules.h"
 #include "temp_dir.h"
@@ -72,8 +76,9 @@ TEST(FileScan, SelectsElfFilesOrEveryNonEmptyRegularFile) {
       {"c32", ElfHeader(1, 1)}, {"c64be", ElfHeader(2, 2)}, {"nine", ElfHeader(2, 1, 1, 0, 1)},
       {"eight", ElfHeader(2, 1, 1, 0, 0)}, {"abi3", ElfHeader(2, 1, 1, 3)},
       {"abi9", ElfHeader(2, 1, 1, 9)}, {"class3", ElfHeader(3, 1)}, {"enc0", ElfHeader(2, 0)},
-      {"ver2", ElfHeader(2, 1, 2)}, {"empty", ""}, {"text", "plain text, no ELF"}, {".hidden", ElfHeader()},
-      {".hid/inner", ElfHeader()}, {"a&\"<\x01>", ElfHeader()}, {"d&\"/f", ElfHeader()}};
+      {"ver2", ElfHeader(2, 1, 2)}, {"empty", ""}, {"text", "plain text, no ELF"},
+      {".hidden", ElfHeader()}, {".hid/inner", ElfHeader()}, {"a&\"<\x01>", ElfHeader()},
+      {"d&\"/f", ElfHeader()}};
   for (const auto& [name, content] : files) tree.Write(name, content);
   fs::create_symlink(tree / "c32", tree / "link");
   ASSERT_EQ(mkfifo((tree / "pipe").c_str(), 0644), 0);
@@ -161,6 +166,82 @@ TEST(FileScan, LogLevels) {
       {1, d + "\n"}, {2, d + "\n" + d + "\n" + d + "/f\n"}, {3, d + "\n"}, {-1, ""}};
   for (const auto& [level, logged] : cases)
     EXPECT_EQ(Scan(tree.path().string(), false, false, {}, level).console, logged) << level;
+}
+
+// Entries whose path is longer than 4096 bytes are neither listed nor
+// entered; one line at the end counts them, at every level but -1.
+TEST(FileScan, LongPathsLeftOutAndCounted) {
+  TempDir tree;
+  std::string dir = tree.path().string();
+  UniqueFd level(open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  Strings listed;
+  uint64_t leftOut = 0;
+  for (char c = 'a'; c < 'a' + 20; ++c) {
+    const std::string name(250, c);
+    const std::string elf = ElfHeader();
+    const UniqueFd file(openat(level.Get(), "elf", O_CREAT | O_WRONLY | O_CLOEXEC, 0644));
+    ASSERT_EQ(write(file.Get(), elf.data(), elf.size()), static_cast<ssize_t>(elf.size()));
+    ASSERT_EQ(mkdirat(level.Get(), name.c_str(), 0755), 0);
+    level = UniqueFd(openat(level.Get(), name.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (dir.size() <= 4096) {
+      if (dir.size() + 4 <= 4096) listed.push_back(dir);
+      leftOut += (dir.size() + 4 > 4096) + (dir.size() + 251 > 4096);
+    }
+    dir += "/" + name;
+  }
+  ASSERT_GT(leftOut, 0u);
+  const std::string line =
+      "\nEntries left out, paths longer than 4096 bytes: " + std::to_string(leftOut) + "\n";
+  for (int logLevel : {Log::kDisplay, Log::kMessages}) {
+    const ScanResult r = Scan(tree.path().string(), false, false, {}, logLevel);
+    EXPECT_EQ(Values(r.rows, "c11"), listed);
+    EXPECT_EQ(r.console.find(line), r.console.size() - line.size()) << logLevel;
+  }
+  EXPECT_EQ(Scan(tree.path().string()).console, "");
+}
+
+// Mounts that go away before the tree they sit in is removed.
+class Mounts {
+ public:
+  ~Mounts() {
+    for (auto at = targets_.rbegin(); at != targets_.rend(); ++at) umount2(at->c_str(), MNT_DETACH);
+  }
+  bool Add(const char* source, const fs::path& target, const char* type, unsigned long flags) {
+    fs::create_directories(target);
+    if (mount(source, target.c_str(), type, flags, nullptr) != 0) return false;
+    targets_.push_back(target);
+    return true;
+  }
+
+ private:
+  std::vector<fs::path> targets_;
+};
+
+// Kernel file systems are never entered wherever they are mounted, the root
+// included: a proc's vast kcore would be listed, and read without end with
+// checksums on. A tmpfs is an ordinary file system.
+TEST(FileScan, KernelFileSystemsAreNotEntered) {
+  if (unshare(CLONE_NEWNS) != 0 || mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0)
+    GTEST_SKIP() << "no private mount namespace (needs root): " << std::strerror(errno);
+  TempDir tree;
+  Mounts mounts;
+  ASSERT_TRUE(mounts.Add("proc", tree / "proc", "proc", 0) &&
+              mounts.Add("/proc", tree / "bound", nullptr, MS_BIND) &&
+              mounts.Add("sysfs", tree / "d/sys", "sysfs", 0) &&
+              mounts.Add("tmpfs", tree / "d/tmp", "tmpfs", 0))
+      << std::strerror(errno);
+  tree.Write("d/tmp/elf", ElfHeader());
+  const std::string root = tree.path().string();
+  const ScanResult r = Scan(root, true, true, {}, Log::kMessages);
+  EXPECT_EQ(Values(r.rows, "c11"), Strings{root + "/d/tmp"});
+  for (const std::string skipped : {"/proc: proc", "/bound: proc", "/d/sys: sysfs"})
+    EXPECT_NE(r.console.find("skip " + root + skipped + " file system\n"), std::string::npos)
+        << r.console;
+  const std::string proc = root + "/proc";
+  EXPECT_EQ(Scan(proc, false, true, {}, Log::kMessages).console,
+            "skip " + proc + ": proc file system\n");
+  const ScanResult quiet = Scan(proc, true, true, {}, Log::kDisplay);
+  EXPECT_EQ(quiet.rows + quiet.console, "");
 }
 
 TEST(FileScan, PauseEveryElevenEntriesAcrossDirectoriesAndCalls) {
