@@ -149,7 +149,7 @@ class FileScanVisitor : public TreeVisitor {
     if (options_.allFiles) {
       if (options_.crc) {
         UniqueFd fd = OpenRegularAt(dirFd, bareName, MayKeepAccessTime(st));
-        if (fd) crc = crcReader_.Continue(fd.Get(), kCrcInit) ^ kCrcInit;
+        if (fd) crc = crcReader_.Continue(fd.Get(), kCrcInit, 0, st) ^ kCrcInit;
       }
     } else {
       UniqueFd fd = OpenRegularAt(dirFd, bareName, MayKeepAccessTime(st));
@@ -158,9 +158,10 @@ class FileScanVisitor : public TreeVisitor {
       const long n = ReadRetrying(fd.Get(), header, sizeof header);
       if (!IsElfHeader(header, n)) return;
       // The header already read is the start of the checksum.
-      if (options_.crc)
-        crc = crcReader_.Continue(fd.Get(), Crc32Update(kCrcInit, header, static_cast<size_t>(n))) ^
-              kCrcInit;
+      if (options_.crc) {
+        const uint32_t headerCrc = Crc32Update(kCrcInit, header, static_cast<size_t>(n));
+        crc = crcReader_.Continue(fd.Get(), headerCrc, static_cast<uint64_t>(n), st) ^ kCrcInit;
+      }
     }
     ++counters_.rows;
     FileRow row;
