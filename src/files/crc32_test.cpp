@@ -43,6 +43,27 @@ TEST(Crc32, FastPathsMatchTheByteFold) {
   }
 }
 
+// Zero runs against folding the bytes for short and long counts, then each
+// power of two against the one below it, so every square in the table is
+// checked up to 2^63 bytes.
+TEST(Crc32, ExtendZerosMatchesFoldingZeroBytes) {
+  std::mt19937 rng(3);
+  const std::vector<unsigned char> zeros(1 << 20);
+  std::vector<uint64_t> counts(301);
+  for (uint64_t n = 0; n <= 300; ++n) counts[n] = n;
+  counts.insert(counts.end(), {4095, 4096, 65537, 1 << 20});
+  for (uint64_t n : counts) {
+    const uint32_t seed = static_cast<uint32_t>(rng());
+    ASSERT_EQ(Crc32ExtendZeros(seed, n), Crc32Update(seed, zeros.data(), n)) << n;
+  }
+  for (int j = 1; j < 64; ++j) {
+    const uint32_t seed = static_cast<uint32_t>(rng());
+    const uint64_t power = uint64_t{1} << j;
+    ASSERT_EQ(Crc32ExtendZeros(Crc32ExtendZeros(seed, power - 1), 1), Crc32ExtendZeros(seed, power))
+        << j;
+  }
+}
+
 uint32_t FileCrc(const std::string& path) { return FileCrc32(path.c_str()); }
 
 // Sizes around the 4096-byte blocks and the read buffer count every byte;
@@ -64,6 +85,75 @@ TEST(FileCrc, CheckValuesBlockEdgesAndNonRegularFiles) {
   for (const std::string path : {dir.Write("empty", ""), dir / "missing", dir / "fifo",
                                  dir / "link", dir.path(), std::filesystem::path("/dev/null")})
     EXPECT_EQ(FileCrc(path), 0u) << path;
+}
+
+}  // namespace
+
+namespace {
+
+constexpr uint64_t kMiB = 1 << 20;
+
+// Sparse files with data at the start, the middle, the end, nowhere and in
+// several places give the checksum of all their bytes read, holes and all;
+// so does the plain read. Reading ends at the size seen, or where a file
+// that shrank since then ends.
+TEST(FileCrc, SparseFilesAsIfReadInFull) {
+  scanunix_test::TempDir dir;
+  std::mt19937 rng(11);
+  const std::pair<uint64_t, std::vector<uint64_t>> layouts[] = {
+      {8 * kMiB, {}},
+      {3 * kMiB, {0}},
+      {3 * kMiB, {kMiB + 123}},
+      {3 * kMiB, {3 * kMiB - 5000}},
+      {5 * kMiB, {0, kMiB - 1, 2 * kMiB + 4096, 5 * kMiB - 1}}};
+  for (const auto& [size, data] : layouts) {
+    const std::string path = (dir / "sparse").string();
+    std::remove(path.c_str());
+    const UniqueFd fd(open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644));
+    ASSERT_EQ(ftruncate(fd.Get(), static_cast<off_t>(size)), 0);
+    std::string image(size, '\0');
+    for (uint64_t at : data) {
+      const size_t n = std::min<size_t>(5000, size - at);
+      for (size_t i = 0; i < n; ++i) image[at + i] = static_cast<char>(rng() | 1);
+      ASSERT_EQ(pwrite(fd.Get(), image.data() + at, n, static_cast<off_t>(at)),
+                static_cast<ssize_t>(n));
+    }
+    struct stat st {};
+    ASSERT_EQ(fstat(fd.Get(), &st), 0);
+    ASSERT_LT(static_cast<uint64_t>(st.st_blocks) * 512, size / 2) << "no holes here";
+    const auto crcOf = [&](uint64_t n) {
+      const auto* bytes = reinterpret_cast<const unsigned char*>(image.data());
+      return Crc32Update(~0u, bytes, std::min(n, size)) ^ ~0u;
+    };
+    EXPECT_EQ(FileCrc(path), crcOf(size)) << data.size() << " extents";
+    CrcReader reader;
+    for (bool dense : {false, true}) {
+      for (uint64_t seen : {size / 2 + 1, size + kMiB}) {
+        struct stat then = st;
+        then.st_size = static_cast<off_t>(seen);
+        if (dense) then.st_blocks = static_cast<blkcnt_t>(seen / 512);
+        EXPECT_EQ(reader.Continue(fd.Get(), ~0u, 0, then) ^ ~0u, crcOf(seen)) << dense << seen;
+      }
+    }
+  }
+}
+
+// A file of exabytes (terabytes where the file system allows no more) with
+// a little data is done at once.
+TEST(FileCrc, HugeSparseFile) {
+  scanunix_test::TempDir dir;
+  const std::string path = (dir / "huge").string();
+  const UniqueFd fd(open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644));
+  uint64_t size = 0;
+  for (uint64_t candidate : {uint64_t{4} << 60, uint64_t{8} << 40})
+    if (size == 0 && ftruncate(fd.Get(), static_cast<off_t>(candidate)) == 0) size = candidate;
+  if (size == 0) GTEST_SKIP() << "the file system allows no file of 8 TiB";
+  const uint64_t middle = size / 2 + 3;
+  ASSERT_EQ(pwrite(fd.Get(), "123456789", 9, static_cast<off_t>(middle)), 9);
+  ASSERT_EQ(pwrite(fd.Get(), "tail", 4, static_cast<off_t>(size - 4)), 4);
+  uint32_t want = Crc32ExtendZeros(~0u, middle);
+  want = Crc32ExtendZeros(ByteFold("123456789", 9, want), size - 4 - middle - 9);
+  EXPECT_EQ(FileCrc(path), ByteFold("tail", 4, want) ^ ~0u) << size;
 }
 
 }  // namespace

@@ -1,8 +1,16 @@
-// CRC-32 of a whole file's contents.
+// CRC-32 of a whole file's contents. The holes of a sparse file are not
+// read: their zero bytes are folded in arithmetically, with the same result.
 #pragma once
 
+#include <sys/stat.h>
+
+#include <cstddef>
 #include <cstdint>
 #include <memory>
+
+// The raw (not inverted) checksum `crc` continued over `count` zero bytes,
+// in at most 64 steps however large `count` is.
+uint32_t Crc32ExtendZeros(uint32_t crc, uint64_t count);
 
 // The checksum of the file at `path`: 0 when it cannot be opened, is empty or
 // is not a regular file.
@@ -12,13 +20,20 @@ uint32_t FileCrc32(const char* path);
 // keeps one for the whole walk.
 class CrcReader {
  public:
-  static constexpr unsigned long kBufferSize = 256 * 1024;
+  static constexpr size_t kBufferSize = 256 * 1024;
 
   CrcReader();
-  // Continues the raw (not inverted) checksum `crc` with the rest of `fd`,
-  // up to its end or the first read error.
-  uint32_t Continue(int fd, uint32_t crc);
+  // Continues the raw checksum `crc` of the first `offset` bytes of `fd`
+  // over the rest, up to `st.st_size` (the size the caller saw, so a file
+  // that grows meanwhile still ends), its end, or the first read error.
+  // When `st` shows fewer blocks than the size needs, holes are skipped.
+  uint32_t Continue(int fd, uint32_t crc, uint64_t offset, const struct stat& st);
 
  private:
+  // Folds the bytes [pos, end) into `crc`; false when the file ended first
+  // or a read failed. `pos` is where it stopped.
+  bool Fold(int fd, uint32_t& crc, uint64_t& pos, uint64_t end);
+  uint32_t ContinueOverHoles(int fd, uint32_t crc, uint64_t pos, uint64_t end);
+
   std::unique_ptr<unsigned char[]> buffer_;
 };

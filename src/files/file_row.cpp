@@ -43,8 +43,15 @@ void AppendFileRow(std::string& line, const FileRow& row) {
   line += "\"/>\r\n";
 }
 
+namespace {
+
+constexpr unsigned char kElfAbiSystemV = 0;
+constexpr unsigned char kElfAbiGnu = 3;
+
+}  // namespace
+
 bool IsElfHeader(const unsigned char* data, long size) {
   return size > 8 && data[0] == 0x7F && data[1] == 'E' && data[2] == 'L' && data[3] == 'F' &&
          (data[4] == 1 || data[4] == 2) && (data[5] == 1 || data[5] == 2) && data[6] == 1 &&
-         data[7] == 0;
+         (data[7] == kElfAbiSystemV || data[7] == kElfAbiGnu);
 }

@@ -29,5 +29,5 @@ void AppendFileRow(std::string& line, const FileRow& row);
 
 // True for the first bytes of a file that are an ELF identification the scan
 // selects: more than 8 bytes, magic, class and encoding 1 or 2, version 1,
-// ABI byte 0.
+// ABI byte 0 (System V) or 3 (GNU, which Linux's own libraries and programs carry).
 bool IsElfHeader(const unsigned char* data, long size);

@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/vfs.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -63,6 +64,27 @@ namespace {
 
 constexpr uint32_t kCrcInit = 0xFFFFFFFFu;
 
+struct PseudoFileSystem {
+  uint32_t magic;  // statfs f_type
+  std::string_view name;
+};
+
+// Kernel file systems: what they show are kernel objects, never installed
+// files, and some (a proc's kcore) are vast.
+constexpr PseudoFileSystem kPseudoFileSystems[] = {
+    {0x9fa0, "proc"},       {0x62656572, "sysfs"},      {0x64626720, "debugfs"},
+    {0x74726163, "tracefs"}, {0x73636673, "securityfs"}, {0x27e0eb, "cgroup"},
+    {0x63677270, "cgroup2"}, {0xcafe4a11, "bpf"},        {0x62656570, "configfs"}};
+
+// The name of the kernel file system `dirFd` lies on; empty for any other.
+std::string_view PseudoFileSystemOf(int dirFd) {
+  struct statfs fs {};
+  if (fstatfs(dirFd, &fs) != 0) return {};
+  for (const PseudoFileSystem& pseudo : kPseudoFileSystems)
+    if (static_cast<uint32_t>(fs.f_type) == pseudo.magic) return pseudo.name;
+  return {};
+}
+
 class FileScanVisitor : public TreeVisitor {
  public:
   FileScanVisitor(const FileScanOptions& options, DocumentWriter& document, Log& log,
@@ -76,6 +98,14 @@ class FileScanVisitor : public TreeVisitor {
       return false;
     }
     return true;
+  }
+
+  bool OpenedDirectory(int dirFd, const std::string& path) override {
+    const std::string_view pseudo = PseudoFileSystemOf(dirFd);
+    if (pseudo.empty()) return true;
+    if (log_.directories())
+      log_.Message("skip " + path + ": " + std::string(pseudo) + " file system");
+    return false;
   }
 
   bool VisitEntry(int dirFd, std::string_view directory, std::string_view name,
@@ -95,7 +125,7 @@ class FileScanVisitor : public TreeVisitor {
       if (log_.directories()) log_.Message(path);
       return true;
     }
-    if (S_ISREG(st.st_mode) && st.st_size > 0 && path != "/proc/kcore")
+    if (S_ISREG(st.st_mode) && st.st_size > 0)
       Select(dirFd, bareName, directory, name, st);
     return false;
   }
@@ -119,7 +149,7 @@ class FileScanVisitor : public TreeVisitor {
     if (options_.allFiles) {
       if (options_.crc) {
         UniqueFd fd = OpenRegularAt(dirFd, bareName, MayKeepAccessTime(st));
-        if (fd) crc = crcReader_.Continue(fd.Get(), kCrcInit) ^ kCrcInit;
+        if (fd) crc = crcReader_.Continue(fd.Get(), kCrcInit, 0, st) ^ kCrcInit;
       }
     } else {
       UniqueFd fd = OpenRegularAt(dirFd, bareName, MayKeepAccessTime(st));
@@ -128,9 +158,10 @@ class FileScanVisitor : public TreeVisitor {
       const long n = ReadRetrying(fd.Get(), header, sizeof header);
       if (!IsElfHeader(header, n)) return;
       // The header already read is the start of the checksum.
-      if (options_.crc)
-        crc = crcReader_.Continue(fd.Get(), Crc32Update(kCrcInit, header, static_cast<size_t>(n))) ^
-              kCrcInit;
+      if (options_.crc) {
+        const uint32_t headerCrc = Crc32Update(kCrcInit, header, static_cast<size_t>(n));
+        crc = crcReader_.Continue(fd.Get(), headerCrc, static_cast<uint64_t>(n), st) ^ kCrcInit;
+      }
     }
     ++counters_.rows;
     FileRow row;
@@ -164,6 +195,11 @@ class FileScanVisitor : public TreeVisitor {
 FileScanCounters ScanFiles(const std::string& root, const FileScanOptions& options,
                            DocumentWriter& document, Log& log, FileScanCounters counters) {
   FileScanVisitor visitor(options, document, log, counters);
-  WalkTree(root, visitor, options.maxOpenDirs);
+  const WalkSummary walk = WalkTree(root, visitor, options.maxOpenDirs);
+  if (walk.longPaths > 0) {
+    log.Display("\n");  // end the progress line
+    log.Message("Entries left out, paths longer than " + std::to_string(kMaxWalkPath) +
+                " bytes: " + std::to_string(walk.longPaths));
+  }
   return counters;
 }

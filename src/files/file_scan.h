@@ -28,8 +28,11 @@ struct FileScanCounters {
 };
 
 // Scans `root` and everything below it into `document`, counting on from
-// `counters`. The ignore messages, the progress display and the entries and
-// directories the level asks for go to `log`.
+// `counters`. Directories on kernel file systems (proc, sysfs, ...) and
+// entries whose path is longer than kMaxWalkPath are left out. The ignore
+// messages, the progress display, the entries and directories the level asks
+// for, the kernel file systems skipped and a count of the entries left out
+// for their path go to `log`.
 FileScanCounters ScanFiles(const std::string& root, const FileScanOptions& options,
                            DocumentWriter& document, Log& log, FileScanCounters counters = {});
 

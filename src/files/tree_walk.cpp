@@ -42,7 +42,7 @@ class Walker {
   Walker(const std::string& root, TreeVisitor& visitor, size_t maxOpenDirs)
       : root_(root), visitor_(visitor), maxOpen_(std::max<size_t>(maxOpenDirs, 2)), path_(root) {}
 
-  void Run();
+  WalkSummary Run();
 
  private:
   bool NextName(Frame& frame, std::string_view& name);
@@ -58,12 +58,14 @@ class Walker {
   std::string path_;
   std::vector<Frame> stack_;
   size_t lowestOpen_ = 0;  // frames [lowestOpen_, top] hold a descriptor
+  WalkSummary summary_;
 };
 
-void Walker::Run() {
-  if (!visitor_.EnterDirectory(root_)) return;
+WalkSummary Walker::Run() {
+  if (!visitor_.EnterDirectory(root_)) return summary_;
   auto search = std::make_unique<DirSearch>();
-  if (!search->First(root_.c_str(), "*")) return;
+  if (!search->First(root_.c_str(), "*") || !visitor_.OpenedDirectory(search->fd(), root_))
+    return summary_;
   Push(std::move(search));
 
   while (!stack_.empty()) {
@@ -78,14 +80,21 @@ void Walker::Run() {
     if (path_.empty() || path_.back() != '/') path_ += '/';
     const size_t nameBegin = path_.size();
     path_.append(name);
+    if (path_.size() > kMaxWalkPath) {
+      ++summary_.longPaths;
+      continue;
+    }
     const std::string_view directory(path_.data(), top.pathEnd);
     if (!visitor_.VisitEntry(top.Fd(), directory, name, path_)) continue;
     if (!visitor_.EnterDirectory(path_)) continue;
     auto child = std::make_unique<DirSearch>();
-    if (!child->FirstAt(top.Fd(), path_.c_str() + nameBegin, "*")) continue;
+    if (!child->FirstAt(top.Fd(), path_.c_str() + nameBegin, "*") ||
+        !visitor_.OpenedDirectory(child->fd(), path_))
+      continue;
     Push(std::move(child));
     stack_.back().nameBegin = nameBegin;
   }
+  return summary_;
 }
 
 bool Walker::NextName(Frame& frame, std::string_view& name) {
@@ -182,6 +191,6 @@ UniqueFd Walker::ReopenFromRoot(size_t index) {
 
 }  // namespace
 
-void WalkTree(const std::string& root, TreeVisitor& visitor, size_t maxOpenDirs) {
-  Walker(root, visitor, maxOpenDirs).Run();
+WalkSummary WalkTree(const std::string& root, TreeVisitor& visitor, size_t maxOpenDirs) {
+  return Walker(root, visitor, maxOpenDirs).Run();
 }

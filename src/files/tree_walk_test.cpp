@@ -4,12 +4,15 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <filesystem>
 #include <functional>
+#include <iterator>
 #include <random>
 #include <string>
 #include <vector>
 
 #include "base/dir_search.h"
+#include "base/unique_fd.h"
 #include "temp_dir.h"
 
 namespace {
@@ -17,21 +20,31 @@ namespace {
 using scanunix_test::TempDir;
 namespace fs = std::filesystem;
 
-// The lowest free descriptor shows how many are held.
-int LowestFreeFd() {
-  const int fd = open("/dev/null", O_RDONLY | O_CLOEXEC);
-  close(fd);
-  return fd;
+// Descriptors held, counted one by one: those inherited may leave gaps.
+int OpenDescriptors() {
+  const fs::directory_iterator fds("/proc/self/fd");
+  return static_cast<int>(std::distance(fds, fs::directory_iterator()));
 }
 
-// What a plain recursion over DirSearch visits, in its order.
-void Recurse(const std::string& path, std::vector<std::string>& out) {
+// What a plain recursion over DirSearch visits, in its order, and how many
+// entries it leaves out for their path's length.
+void Recurse(int parentFd, const std::string& path, std::vector<std::string>& out,
+             uint64_t& longPaths) {
   DirSearch search;
-  for (bool ok = search.First(path.c_str(), "*"); ok; ok = search.Next()) {
+  const std::string name = path.substr(path.rfind('/') + 1);
+  bool ok = parentFd < 0 ? search.First(path.c_str(), "*")
+                         : search.FirstAt(parentFd, name.c_str(), "*");
+  for (; ok; ok = search.Next()) {
     const std::string full = path + "/" + std::string(search.name());
+    if (full.size() > kMaxWalkPath) {
+      ++longPaths;
+      continue;
+    }
     out.push_back(full);
     struct stat st {};
-    if (lstat(full.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) Recurse(full, out);
+    if (fstatat(search.fd(), std::string(search.name()).c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 &&
+        S_ISDIR(st.st_mode))
+      Recurse(search.fd(), full, out, longPaths);
   }
 }
 
@@ -41,7 +54,7 @@ class Recorder : public TreeVisitor {
   bool VisitEntry(int dirFd, std::string_view, std::string_view name,
                   const std::string& path) override {
     visited.push_back(path);
-    maxFd = std::max(maxFd, LowestFreeFd());
+    maxOpen = std::max(maxOpen, OpenDescriptors());
     struct stat st {};
     const bool statted = fstatat(dirFd, std::string(name).c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0;
     statFailures += !statted;
@@ -50,7 +63,7 @@ class Recorder : public TreeVisitor {
   }
 
   std::vector<std::string> visited;
-  int maxFd = 0, statFailures = 0;
+  int maxOpen = 0, statFailures = 0;
   std::function<void(const std::string&)> onEntry;
 };
 
@@ -67,24 +80,39 @@ void Grow(const TempDir& tree, std::mt19937& rng, const std::string& rel, int de
 }
 
 // However few directories it may hold open, the walk re-opens what it had
-// to close and keeps the order of a plain recursion.
-TEST(TreeWalk, SameOrderAsPlainRecursionWithinTheDescriptorBound) {
+// to close and keeps the order of a plain recursion; entries whose path is
+// too long are counted, neither visited nor entered.
+TEST(TreeWalk, SameOrderAsPlainRecursionWithinTheDescriptorAndPathBounds) {
   TempDir tree;
   std::mt19937 rng(99);
   for (const char* top : {"a", "b", "c", "e"}) Grow(tree, rng, top, 1);
   std::string chain = "d0";  // narrow and deep, a file at every level
   for (int i = 1; i <= 10; ++i) tree.Write((chain += "/d" + std::to_string(i)) + "/f", "x");
+  // Long names past the path bound, a file of each name length at every level.
+  UniqueFd level(open(tree.Dir("long").c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  for (char c = 'a'; c < 'a' + 20; ++c) {
+    for (size_t n : {1, 9, 200}) {
+      const std::string file(n, 'f');
+      UniqueFd(openat(level.Get(), file.c_str(), O_CREAT | O_WRONLY | O_CLOEXEC, 0644));
+    }
+    const std::string name(250, c);
+    ASSERT_EQ(mkdirat(level.Get(), name.c_str(), 0755), 0);
+    level = UniqueFd(openat(level.Get(), name.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  }
   const std::string root = tree.path().string();
   std::vector<std::string> want;
-  Recurse(root, want);
+  uint64_t longPaths = 0;
+  Recurse(-1, root, want, longPaths);
   ASSERT_GT(want.size(), 100u);
-  const int base = LowestFreeFd();
+  ASSERT_GT(longPaths, 1u);
+  level.Reset();
+  const int base = OpenDescriptors();
   for (int bound : {2, 3, 5, 64}) {
     Recorder rec;
-    WalkTree(root, rec, static_cast<size_t>(bound));
+    EXPECT_EQ(WalkTree(root, rec, static_cast<size_t>(bound)).longPaths, longPaths);
     EXPECT_EQ(rec.visited, want) << "bound " << bound;
     EXPECT_EQ(rec.statFailures, 0);
-    EXPECT_LE(rec.maxFd, base + bound) << "bound " << bound;
+    EXPECT_LE(rec.maxOpen, base + bound) << "bound " << bound;
   }
 
   // A directory moved away mid-walk ends its part quietly; nothing is read

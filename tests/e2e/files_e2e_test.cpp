@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <pwd.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -72,32 +73,50 @@ TEST(FilesE2E, AllFilesChecksumsIgnoredFoldersAndProgressLine) {
       << onTerminal.out;
 }
 
-// 10,000 levels with ELF files named with markup and a control byte at
-// every 1111th: no crash, no descriptor exhaustion, every file listed with
-// its whole path (far beyond PATH_MAX), the first one byte for byte.
-TEST(FilesE2E, ElfRowsOfATenThousandDeepTree) {
+// A chain of 3,000 levels, short names first, then long ones (that once
+// made a scan file of gigabytes), with ELF files named with markup and a
+// control byte. Within 24 descriptors the agent lists exactly the files
+// whose path is at most 4096 bytes, and one line counts what it left out.
+TEST(FilesE2E, DeepChainGivesBoundedOutputWithinFewDescriptors) {
   TempDir tree;
-  constexpr int kDepth = 10000, kEvery = 1111;
-  const std::string name = "q&\"<\x01>", root = tree.path().string();
-  tree.Write("notes.txt", "just text, long enough to be read");
+  constexpr int kDepth = 3000, kShortNames = 1900;
+  const std::string file = "q&\"<\x01>", root = tree.path().string();
+  std::vector<std::string> listed;  // directories whose file gets a row
+  uint64_t leftOut = 0;
+  std::string dir = root;
   UniqueFd fd(open(root.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
   for (int level = 0; level < kDepth; ++level) {
-    ASSERT_EQ(mkdirat(fd.Get(), "d", 0755), 0);
-    if (level % kEvery == 0) {
-      const UniqueFd f(openat(fd.Get(), name.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644));
+    const std::string name = level < kShortNames ? "d" : std::string(250, 'n');
+    if (level % 100 == 0 || level >= kShortNames) {
+      const UniqueFd f(openat(fd.Get(), file.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644));
       ASSERT_EQ(write(f.Get(), kElf.data(), kElf.size()), static_cast<ssize_t>(kElf.size()));
+      if (dir.size() + 1 + file.size() <= 4096) listed.push_back(dir);
+      else leftOut += dir.size() <= 4096;
     }
-    fd = UniqueFd(openat(fd.Get(), "d", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    leftOut += dir.size() <= 4096 && dir.size() + 1 + name.size() > 4096;
+    ASSERT_EQ(mkdirat(fd.Get(), name.c_str(), 0755), 0);
+    fd = UniqueFd(openat(fd.Get(), name.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    dir += "/" + name;
   }
-  const auto [run, rows] = ScanWithAgent(root, "Log=-1");
+  fd.Reset();
+
+  struct rlimit saved {};
+  ASSERT_EQ(getrlimit(RLIMIT_NOFILE, &saved), 0);
+  struct rlimit few = saved;
+  few.rlim_cur = 24;
+  ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &few), 0);
+  const auto [run, rows] = ScanWithAgent(root, "Log=1");
+  setrlimit(RLIMIT_NOFILE, &saved);
   EXPECT_EQ(run.exitStatus, 0) << run.err;
-  EXPECT_EQ(run.out.find('\r'), std::string::npos);  // no progress line at -1
-  EXPECT_NE(rows.find(ExpectedRow(tree / name, "q&amp;&quot;&lt;?&gt;", root)), std::string::npos);
-  EXPECT_EQ(std::count(rows.begin(), rows.end(), '\n'), 10);
-  std::string dir = root;
-  for (int level = 0; level < kDepth; ++level, dir += "/d")
-    EXPECT_TRUE(level % kEvery || rows.find(" c11=\"" + dir + "\" ") != std::string::npos) << level;
-  // rm copes with any depth; remove_all would stop at PATH_MAX.
+  EXPECT_NE(rows.find(ExpectedRow(tree / file, "q&amp;&quot;&lt;?&gt;", root)), std::string::npos);
+  EXPECT_EQ(std::count(rows.begin(), rows.end(), '\n'), static_cast<long>(listed.size()));
+  for (const std::string& d : listed)
+    EXPECT_NE(rows.find(" c11=\"" + d + "\" "), std::string::npos) << d.size();
+  EXPECT_LT(rows.size(), listed.size() * 4500);
+  const std::string count = "Entries left out, paths longer than 4096 bytes: ";
+  EXPECT_NE(run.out.find(count + std::to_string(leftOut) + "\n"), std::string::npos);
+  EXPECT_EQ(run.out.find(count), run.out.rfind(count));
+  // rm copes with any depth.
   EXPECT_EQ(e2e::Run("/bin/rm", {"-rf", (tree / "d").string()}).exitStatus, 0);
 }
 
