@@ -39,7 +39,7 @@ TEST(ShortcutScan, DesktopFilesInTheTreeIntoTheElement) {
   fs::create_symlink(dir / "missing", dir / "apps/dangling.desktop");
   ASSERT_EQ(mkfifo((dir / "apps/pipe.desktop").c_str(), 0600), 0);  // would block a read
   const std::multiset<std::string> expected = {"a.desktop", "b.desktop.bak", "sub/deeper/c.desktop",
-                                               "d.desktop/plain", "Tom &amp; Co\r"};
+                                               "d.desktop/plain", "Tom &amp; Co&#13;"};
   EXPECT_EQ(Names((dir / "apps").string()), expected);
   EXPECT_EQ(Names((dir / "apps/").string()), expected);
 
@@ -52,7 +52,7 @@ TEST(ShortcutScan, DesktopFilesInTheTreeIntoTheElement) {
   EXPECT_EQ(messages.str(), "Scan Shortcuts\n\n");
   EXPECT_EQ(out.str(),
             "\t<Shortcuts>\r\n\t</Shortcuts>\r\n\t<Shortcuts>\r\n"
-            "\t\t<Shortcut Name=\"Tom &amp; Co\r\" Filename=\"&lt;t&gt;\" Path=\"\" "
+            "\t\t<Shortcut Name=\"Tom &amp; Co&#13;\" Filename=\"&lt;t&gt;\" Path=\"\" "
             "Categories=\"&quot;A&quot;\" />\r\n"
             "\t</Shortcuts>\r\n");
 }
