@@ -37,7 +37,8 @@ FileScanOptions FileScanOptionsFrom(const FileScanSettings& settings) {
 HardwareFacts ProbeHardwareReporting(Log& log) {
   log.Progress("Scan Hardware\n");
   HardwareFacts hardware = ProbeHardware();
-  if (log.messages()) {
+  // Only a machine where no disk was found at all is worth a word.
+  if (!hardware.disk && log.messages() && log.level() != Log::kSilent) {
     if (hardware.diskProbe == DiskProbe::kCannotOpen)
       log.Print("ERROR: Cannot open device /dev/sda\n");
     if (hardware.diskProbe == DiskProbe::kNoIdentity)

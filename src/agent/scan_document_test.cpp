@@ -75,12 +75,12 @@ TEST(ScanDocument, HardwareInfoWithAndWithoutADisk) {
             "<HardwareInfo TotalMemory=\"24684\" ProcessorFrequency=\"2596.120\" "
             "ProcessorType=\"AMD &amp; Co\">\r\n</HardwareInfo>\r\n");
   hardware = HardwareFacts();
-  hardware.disk = DiskIdentity{"Model \"X\" ", "SN1", 42};
+  hardware.disk = DiskIdentity{"Model \"X\" ", "SN1", 8589934592};  // 4 TiB
   EXPECT_EQ(Written([&](DocumentWriter& d) { WriteHardwareInfo(d, hardware); }),
             "<HardwareInfo TotalMemory=\"\" ProcessorFrequency=\"\" ProcessorType=\"\">\r\n"
             "\t<Harddisks>\r\n"
-            "\t\t<IDE Pos=\"Primary\" Model=\"Model &quot;X&quot; \" Revision=\"\" Size=\"42\" "
-            "Cache=\"\" Geometry=\"\" Serial=\"SN1\"/>\r\n"
+            "\t\t<IDE Pos=\"Primary\" Model=\"Model &quot;X&quot; \" Revision=\"\" "
+            "Size=\"8589934592\" Cache=\"\" Geometry=\"\" Serial=\"SN1\"/>\r\n"
             "\t</Harddisks>\r\n"
             "</HardwareInfo>\r\n");
 }

@@ -7,14 +7,20 @@
 #include <string>
 #include <string_view>
 
-// "&", "<", ">" and the double quote become entities; bytes XML 1.0 does not
-// allow (controls other than tab, line feed and carriage return, and zero)
-// become "?". Everything else is kept as it is.
+// The document is declared windows-1250; the host's text is UTF-8. A
+// character windows-1250 has becomes its byte, any other a numeric character
+// reference ("&#38515;"), and each byte that is not part of valid UTF-8 "?".
+// "&", "<", ">" and the double quote become entities; tab, line feed and
+// carriage return become references, so that a parser keeps them; code points
+// XML 1.0 does not allow (other controls, zero, U+FFFE, U+FFFF) become "?".
+// Printable ASCII is kept as it is.
 std::string AttributeText(std::string_view raw);
 void AppendAttributeText(std::string& out, std::string_view raw);
 
-// The markup characters of `raw` escaped as AttributeText does, for the
-// names of files that carry a value (the computer name).
+// For text that stays outside the document, in the host's own encoding (the
+// names of files that carry a value, the console): "&", "<", ">" and the
+// double quote become entities, controls other than tab, line feed and
+// carriage return and zero become "?", every other byte is kept.
 std::string EscapeMarkup(std::string_view raw);
 
 // Writes the document: markup as it stands, values only as AttributeText.

@@ -1,16 +1,8 @@
 #include "host/hardware.h"
 
-#include <fcntl.h>
-#include <linux/hdreg.h>
-#include <sys/ioctl.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstdio>
 #include <cstdlib>
 
-#include "base/fd_io.h"
-#include "base/unique_fd.h"
+#include "base/read_file.h"
 
 namespace {
 
@@ -31,36 +23,19 @@ void TakeAfter(std::string_view line, std::string_view key, std::string& value) 
   if (at != std::string_view::npos) value = std::string(line.substr(at + key.size()));
 }
 
-std::optional<std::string> ReadKernelFile(const char* path, bool* cut) {
-  UniqueFd fd(::open(path, O_RDONLY | O_CLOEXEC));
-  if (!fd) return std::nullopt;
-  std::string text(kKernelFileLimit, '\0');
-  const size_t used = ReadUpTo(fd.Get(), text.data(), text.size());
-  if (cut) *cut = used == text.size();
-  text.resize(used);
-  return text;
-}
-
-std::string FieldText(const std::array<unsigned char, 512>& record, size_t offset,
-                      size_t size) {
-  std::string text(reinterpret_cast<const char*>(record.data() + offset), size);
-  return text.substr(0, text.find('\0'));
-}
-
 }  // namespace
 
 CpuFacts ParseCpuInfo(std::string_view text, bool cut) {
   CpuFacts facts;
-  unsigned count = 0;
-  while (text.find("processor\t: " + std::to_string(count)) != std::string_view::npos) ++count;
-  facts.count = std::to_string(count);
-
   if (cut) text = text.substr(0, text.rfind('\n') + 1);
+  unsigned long count = 0;
   ForEachLine(text, [&](std::string_view line) {
+    if (line.starts_with("processor\t: ")) ++count;
     TakeAfter(line, "model name\t: ", facts.type);
     TakeAfter(line, "cpu MHz\t\t: ", facts.mhz);
     TakeAfter(line, "cpu cores\t: ", facts.cores);
   });
+  facts.count = std::to_string(count);
   return facts;
 }
 
@@ -77,38 +52,15 @@ std::string ParseMemTotal(std::string_view text) {
   return total;
 }
 
-DiskIdentity ParseDriveIdentity(const std::array<unsigned char, 512>& record) {
-  DiskIdentity disk;
-  disk.serial = FieldText(record, 20, 20);
-  disk.model = FieldText(record, 54, 40);
-  for (int i = 3; i >= 0; --i) disk.sectors = (disk.sectors << 8) | record[200 + i];
-  return disk;
-}
-
-namespace {
-
-void ProbeFirstDisk(HardwareFacts& facts) {
-  UniqueFd fd(::open("/dev/sda", O_RDONLY | O_NONBLOCK | O_CLOEXEC));
-  if (!fd) {
-    facts.diskProbe = DiskProbe::kCannotOpen;
-    return;
-  }
-  std::array<unsigned char, 512> record{};
-  if (::ioctl(fd.Get(), HDIO_GET_IDENTITY, record.data()) != 0) {
-    facts.diskProbe = DiskProbe::kNoIdentity;
-    facts.diskError = errno;
-    return;
-  }
-  facts.disk = ParseDriveIdentity(record);
-}
-
-}  // namespace
-
 HardwareFacts ProbeHardware() {
   HardwareFacts facts;
-  bool cut = false;
-  if (auto text = ReadKernelFile("/proc/cpuinfo", &cut)) facts.cpu = ParseCpuInfo(*text, cut);
-  if (auto text = ReadKernelFile("/proc/meminfo", nullptr)) facts.memTotal = ParseMemTotal(*text);
-  ProbeFirstDisk(facts);
+  if (auto file = ReadFileUpTo("/proc/cpuinfo", kKernelFileLimit))
+    facts.cpu = ParseCpuInfo(file->text, file->cut);
+  if (auto file = ReadFileUpTo("/proc/meminfo", kKernelFileLimit))
+    facts.memTotal = ParseMemTotal(file->text);
+  FirstDisk first = ProbeFirstDisk();
+  facts.disk = std::move(first.disk);
+  facts.diskProbe = first.sda;
+  facts.diskError = first.sdaError;
   return facts;
 }

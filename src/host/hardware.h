@@ -2,14 +2,15 @@
 // two processor counts of the SystemInfo tag.
 #pragma once
 
-#include <array>
-#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
 
-// The kernel files are read up to this many bytes; later bytes are cut.
-inline constexpr size_t kKernelFileLimit = 10000;
+#include "host/disk.h"
+
+// The kernel files are read up to this many bytes, enough for well over a
+// thousand processors; later bytes are cut.
+inline constexpr size_t kKernelFileLimit = 4 * 1024 * 1024;
 
 struct CpuFacts {
   std::string count;   // number of "processor\t: n" entries, decimal
@@ -26,24 +27,12 @@ CpuFacts ParseCpuInfo(std::string_view text, bool cut = false);
 // without a MemTotal line.
 std::string ParseMemTotal(std::string_view text);
 
-struct DiskIdentity {
-  std::string model;   // padding kept
-  std::string serial;
-  uint32_t sectors = 0;  // low 32 bits of the 48-bit sector count
-};
-
-// Reads the fields of a drive identity record (256 16-bit words).
-DiskIdentity ParseDriveIdentity(const std::array<unsigned char, 512>& record);
-
-// How the first disk's identity was asked for.
-enum class DiskProbe { kAnswered, kCannotOpen, kNoIdentity };
-
 struct HardwareFacts {
   CpuFacts cpu;
   std::string memTotal;
-  std::optional<DiskIdentity> disk;
-  DiskProbe diskProbe = DiskProbe::kAnswered;
-  int diskError = 0;  // errno when the disk gave no identity
+  std::optional<DiskIdentity> disk;  // empty when no disk was found at all
+  DiskProbe diskProbe = DiskProbe::kAnswered;  // how /dev/sda answered
+  int diskError = 0;  // errno when /dev/sda gave no identity
 };
 
 // The facts of this machine.

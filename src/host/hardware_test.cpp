@@ -2,24 +2,42 @@
 
 #include <gtest/gtest.h>
 
-#include <cstring>
-
 namespace {
 
 std::string CpuBlock(int n, const char* cores = "2") {
   return "processor\t: " + std::to_string(n) +
          "\nvendor_id\t: GenuineIntel\nmodel name\t: Intel(R) Xeon(R) CPU @ 2.20GHz\n"
-         "cpu MHz\t\t: 2199.998\ncpu cores\t: " + cores + "\n\n";
+         "cpu MHz\t\t: 2199.998\ncpu cores\t: " + cores +
+         "\nflags\t\t: fpu vme de pse tsc msr pae mce cx8 apic sep mtrr pge mca cmov pat pse36 "
+         "clflush mmx fxsr sse sse2 ss ht syscall nx pdpe1gb rdtscp lm constant_tsc rep_good nopl "
+         "xtopology nonstop_tsc cpuid tsc_known_freq pni pclmulqdq ssse3 fma cx16 pcid sse4_1 "
+         "sse4_2 x2apic movbe popcnt aes xsave avx f16c rdrand hypervisor lahf_lm abm 3dnowprefetch"
+         "\n\n";
 }
 
-TEST(CpuInfo, CountsEntriesAndTakesTheLastValues) {
+std::string CpuInfo(int entries, const char* lastCores = "2") {
   std::string text;
-  for (int i = 0; i < 3; ++i) text += CpuBlock(i);
-  const CpuFacts facts = ParseCpuInfo(text + CpuBlock(3, "8"));
-  EXPECT_EQ(facts.count, "4");
-  EXPECT_EQ(facts.cores, "8");
-  EXPECT_EQ(facts.type, "Intel(R) Xeon(R) CPU @ 2.20GHz");
-  EXPECT_EQ(facts.mhz, "2199.998");
+  for (int i = 0; i + 1 < entries; ++i) text += CpuBlock(i);
+  return text + CpuBlock(entries - 1, lastCores);
+}
+
+TEST(CpuInfo, CountsEveryEntryAndTakesTheLastValues) {
+  const struct {
+    std::string text;
+    std::string count, cores;
+  } cases[] = {
+      {CpuInfo(4, "8"), "4", "8"},
+      {CpuInfo(64, "32"), "64", "32"},
+      {CpuInfo(256, "64"), "256", "64"},
+      {CpuBlock(0) + CpuBlock(1) + CpuBlock(3), "3", "2"},  // an offline processor leaves a gap
+  };
+  for (const auto& c : cases) {
+    const CpuFacts facts = ParseCpuInfo(c.text);
+    EXPECT_EQ(facts.count, c.count);
+    EXPECT_EQ(facts.cores, c.cores);
+    EXPECT_EQ(facts.type, "Intel(R) Xeon(R) CPU @ 2.20GHz");
+    EXPECT_EQ(facts.mhz, "2199.998");
+  }
   const CpuFacts bare = ParseCpuInfo("processor\t: 0\nBogoMIPS\t: 48.00\n");
   EXPECT_EQ(bare.count, "1");
   EXPECT_EQ(bare.cores + bare.type + bare.mhz, "");
@@ -27,15 +45,13 @@ TEST(CpuInfo, CountsEntriesAndTakesTheLastValues) {
 }
 
 TEST(CpuInfo, TextCutAtTheLimitSkipsItsBrokenLine) {
-  std::string text;
-  for (int i = 0; i < 100; ++i) text += CpuBlock(i);
-  text.resize(kKernelFileLimit);
+  const std::string text = CpuInfo(100);
   const std::string cut = text.substr(0, text.rfind("model name") + 20);  // "model name\t: Intel(R"
   EXPECT_EQ(ParseCpuInfo(cut, true).type, "Intel(R) Xeon(R) CPU @ 2.20GHz");
-  // Only the entries within the limit are counted.
-  const unsigned long counted = std::stoul(ParseCpuInfo(text, true).count);
-  EXPECT_GT(counted, 50u);
-  EXPECT_LT(counted, 100u);
+  EXPECT_EQ(ParseCpuInfo(cut, true).count, "100");
+  EXPECT_EQ(ParseCpuInfo(text.substr(0, text.rfind("processor") + 12), true).count, "99");
+  // The limit leaves room for over a thousand processors.
+  EXPECT_GT(kKernelFileLimit, 1000 * CpuBlock(999).size());
 }
 
 TEST(MemInfo, RoundsUpInThousandsOfKilobytes) {
@@ -45,25 +61,6 @@ TEST(MemInfo, RoundsUpInThousandsOfKilobytes) {
   EXPECT_EQ(ParseMemTotal("MemTotal:       16303660 kB\n"), "16304");
   EXPECT_EQ(ParseMemTotal("MemTotal: 8589934592 kB\n"), "8589935");  // beyond int
   EXPECT_EQ(ParseMemTotal("MemFree: 5 kB\n"), "");
-}
-
-std::array<unsigned char, 512> IdentityRecord(const char* model, const char* serial,
-                                              uint64_t sectors) {
-  std::array<unsigned char, 512> record{};
-  std::memset(record.data() + 20, ' ', 20);
-  std::memcpy(record.data() + 20, serial, std::strlen(serial));
-  std::memset(record.data() + 54, ' ', 40);
-  std::memcpy(record.data() + 54, model, std::strlen(model));
-  for (int i = 0; i < 8; ++i) record[200 + i] = static_cast<unsigned char>(sectors >> (8 * i));
-  return record;
-}
-
-TEST(HardDisk, IdentityFieldsKeepPaddingAndWrapTheSize) {
-  DiskIdentity disk = ParseDriveIdentity(IdentityRecord("ST1000 & Co", "Z1X2", 1953525168));
-  EXPECT_EQ(disk.model, "ST1000 & Co" + std::string(29, ' '));
-  EXPECT_EQ(disk.serial, "Z1X2" + std::string(16, ' '));
-  EXPECT_EQ(disk.sectors, 1953525168u);
-  EXPECT_EQ(ParseDriveIdentity(IdentityRecord("m", "s", (1ull << 32) + 5)).sectors, 5u);
 }
 
 }  // namespace

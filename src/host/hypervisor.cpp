@@ -20,8 +20,16 @@ uint32_t Cpuid([[maybe_unused]] uint32_t leaf, char out[13]) {
 }
 
 std::string HypervisorSignature(const CpuidQuery& query) {
-  constexpr uint32_t kBase = 0x40000000;
+  // Without the hypervisor-present bit (leaf 1, ECX bit 31) the leaves from
+  // kBase up answer with whatever a physical processor keeps there.
   char raw[13] = {};
+  query(1, raw);
+  uint32_t features = 0;
+  std::memcpy(&features, raw + 4, sizeof features);
+  if ((features & (1u << 31)) == 0) return {};
+
+  constexpr uint32_t kBase = 0x40000000;
+  std::memset(raw, 0, sizeof raw);
   const uint32_t range = query(kBase, raw);
   if (range >= 4 && range <= 0xFFFF) {
     for (uint32_t leaf = kBase + 0x100; leaf <= kBase + range; leaf += 0x100) {

@@ -13,7 +13,8 @@ using CpuidQuery = std::function<uint32_t(uint32_t leaf, char out[13])>;
 
 // The signature of the hypervisor leaf range as the Virtual attribute
 // carries it: the last leaf's 12 bytes up to their first zero, cut to
-// "VMware" for VMware, or 8 hex digits when it starts with "@".
+// "VMware" for VMware, or 8 hex digits when it starts with "@". Empty, and
+// those leaves not asked, when leaf 1 announces no hypervisor.
 std::string HypervisorSignature(const CpuidQuery& query);
 
 // The signature this processor reports.

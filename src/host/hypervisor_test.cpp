@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <fstream>
 #include <map>
 #include <vector>
 
@@ -15,12 +16,18 @@ struct Leaf {
   std::string bytes;  // up to 12 signature bytes
 };
 
-// The signature a processor answering from `leaves` gives, and the leaves asked.
-std::pair<std::string, std::vector<uint32_t>> Probe(const std::map<uint32_t, Leaf>& leaves) {
+// The signature a processor answering from `leaves` gives, and the leaves
+// asked; `present` sets the hypervisor bit of leaf 1.
+std::pair<std::string, std::vector<uint32_t>> Probe(const std::map<uint32_t, Leaf>& leaves,
+                                                    bool present = true) {
   std::vector<uint32_t> asked;
   const std::string signature = HypervisorSignature([&](uint32_t leaf, char out[13]) {
     asked.push_back(leaf);
     std::memset(out, 0, 13);
+    if (leaf == 1) {
+      out[7] = present ? '\x80' : '\x7f';  // ECX bits 24-31
+      return 0x000806F8u;
+    }
     const auto it = leaves.find(leaf);
     if (it == leaves.end()) return 0u;
     std::memcpy(out, it->second.bytes.data(), std::min<size_t>(12, it->second.bytes.size()));
@@ -30,17 +37,20 @@ std::pair<std::string, std::vector<uint32_t>> Probe(const std::map<uint32_t, Lea
 }
 
 TEST(Hypervisor, LeavesQueriedAndSignatureKept) {
-  EXPECT_EQ(Probe({}), std::make_pair(std::string(), std::vector<uint32_t>{kBase}));
+  const Leaf kvm{kBase + 0x10, std::string("KVMKVMKVM\0\0\0", 12)};
+  EXPECT_EQ(Probe({}), std::make_pair(std::string(), std::vector<uint32_t>{1, kBase}));
+  // A physical processor: whatever its leaves hold, none of them is asked.
+  EXPECT_EQ(Probe({{kBase, kvm}}, false), std::make_pair(std::string(), std::vector<uint32_t>{1}));
   // A range above 0xFFFF (here a leaf number) queries no further leaf.
-  EXPECT_EQ(Probe({{kBase, {kBase + 0x10, std::string("KVMKVMKVM\0\0\0", 12)}}}),
-            std::make_pair(std::string("KVMKVMKVM"), std::vector<uint32_t>{kBase}));
-  EXPECT_EQ(Probe({{kBase, {0xFF, "Microsoft Hv"}}}).second, std::vector<uint32_t>{kBase});
+  EXPECT_EQ(Probe({{kBase, kvm}}),
+            std::make_pair(std::string("KVMKVMKVM"), std::vector<uint32_t>{1, kBase}));
+  EXPECT_EQ(Probe({{kBase, {0xFF, "Microsoft Hv"}}}).second, (std::vector<uint32_t>{1, kBase}));
   // 0x250 reaches base + 0x100 and base + 0x200; the last one answers.
   EXPECT_EQ(Probe({{kBase, {0x250, "Microsoft Hv"}},
                    {kBase + 0x100, {0, "FirstLeaf"}},
                    {kBase + 0x200, {0, "SecondLeaf"}}}),
             std::make_pair(std::string("SecondLeaf"),
-                           std::vector<uint32_t>{kBase, kBase + 0x100, kBase + 0x200}));
+                           std::vector<uint32_t>{1, kBase, kBase + 0x100, kBase + 0x200}));
 }
 
 TEST(Hypervisor, VMwareIsCutAndAtSignBecomesHex) {
@@ -48,11 +58,19 @@ TEST(Hypervisor, VMwareIsCutAndAtSignBecomesHex) {
   EXPECT_EQ(Probe({{kBase, {0, std::string("@\x12\xab\0zz", 6)}}}).first, "4012AB00");
 }
 
+// This processor names a hypervisor exactly when the kernel saw one.
 TEST(Hypervisor, RealProcessorAnswers) {
   char out[13];
   std::memset(out, 'x', sizeof out);
   Cpuid(0, out);
   EXPECT_EQ(out[12], '\0');
+#if defined(__x86_64__) || defined(__i386__)
+  std::ifstream cpuinfo("/proc/cpuinfo");
+  std::string line;
+  while (std::getline(cpuinfo, line) && !line.starts_with("flags")) {}
+  ASSERT_TRUE(line.starts_with("flags")) << "no flags line in /proc/cpuinfo";
+  EXPECT_EQ(!ProbeHypervisor().empty(), (line + ' ').find(" hypervisor ") != std::string::npos);
+#endif
 }
 
 }  // namespace

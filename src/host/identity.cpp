@@ -1,33 +1,19 @@
 #include "host/identity.h"
 
-#include <arpa/inet.h>
 #include <linux/sysctl.h>
-#include <net/if.h>
 #include <netdb.h>
-#include <netinet/in.h>
-#include <sys/ioctl.h>
-#include <sys/socket.h>
 #include <sys/syscall.h>
 #include <sys/utsname.h>
 #include <unistd.h>
 
 #include <array>
 #include <cerrno>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
 
-#include "base/unique_fd.h"
+#include "base/read_file.h"
 
 namespace fs = std::filesystem;
-
-std::string FormatMac(const unsigned char* bytes) {
-  char text[13];
-  std::snprintf(text, sizeof text, "%02X%02X%02X%02X%02X%02X", bytes[0], bytes[1],
-                bytes[2], bytes[3], bytes[4], bytes[5]);
-  return text;
-}
 
 std::string ComputerNameFromNode(std::string_view node) {
   return std::string(node.substr(0, node.find('.')));
@@ -48,43 +34,36 @@ std::string UserNameFromLogin(const char* login) {
   return login;
 }
 
-namespace {
-
-// Like getline, but only a line that ends with a line feed counts.
-bool ReadTerminatedLine(std::istream& in, std::string& line) {
-  return std::getline(in, line) && !in.eof();
-}
-
-}  // namespace
-
-bool FindQuotedValue(std::istream& in, std::string_view key, std::string& value) {
-  std::string line;
-  while (ReadTerminatedLine(in, line)) {
+std::optional<std::string> KeyedValue(std::string_view text, std::string_view key) {
+  for (size_t end; (end = text.find('\n')) != std::string_view::npos; text.remove_prefix(end + 1)) {
+    const std::string_view line = text.substr(0, end);
     const size_t at = line.find(key);
-    if (at == std::string::npos) continue;
-    const size_t quote = line.find('"', at);
-    if (quote == std::string::npos) continue;
-    const size_t end = line.find('"', quote + 1);
-    value = line.substr(quote + 1, end == std::string::npos ? std::string::npos
-                                                            : end - quote - 1);
-    return true;
+    if (at == std::string_view::npos) continue;
+    std::string_view value = line.substr(at + key.size());
+    if (!value.empty() && (value[0] == '"' || value[0] == '\'')) {
+      const char quote = value[0];
+      value.remove_prefix(1);
+      value = value.substr(0, value.find(quote));
+    }
+    return std::string(value);
   }
-  return false;
+  return std::nullopt;
 }
 
 std::string OsDescriptionFrom(const fs::path& etcDir) {
+  constexpr size_t kReleaseFileLimit = 64 * 1024;
   for (const char* name : {"system-release", "redhat-release"}) {
-    std::ifstream in(etcDir / name);
-    if (!in.is_open()) continue;
-    std::string line;
-    return ReadTerminatedLine(in, line) ? line : std::string();
+    if (const auto file = ReadFileUpTo((etcDir / name).string(), kReleaseFileLimit)) {
+      const std::string_view text = file->text;
+      return std::string(text.substr(0, text.find('\n')));
+    }
   }
   const std::pair<const char*, const char*> keyed[] = {
       {"os-release", "PRETTY_NAME="}, {"lsb-release", "DISTRIB_DESCRIPTION="}};
   for (const auto& [name, key] : keyed) {
-    std::ifstream in(etcDir / name);
-    std::string value;
-    if (in.is_open() && FindQuotedValue(in, key, value)) return value;
+    const auto file = ReadFileUpTo((etcDir / name).string(), kReleaseFileLimit);
+    if (!file) continue;
+    if (auto value = KeyedValue(file->text, key)) return *value;
   }
   return {};
 }
@@ -99,33 +78,6 @@ std::string DomainFromHostName(std::string_view officialName) {
 std::string DomainFromDomainName(std::string_view domainName) {
   if (domainName.find("(none)") != std::string_view::npos) return {};
   return std::string(domainName);
-}
-
-NetworkIdentity ProbeNetwork() {
-  NetworkIdentity id;
-  UniqueFd sock(::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0));
-  ifreq request{};
-  bool found = false;
-  for (const char* name : {"eth0", "ens33", "ens32"}) {
-    std::memset(&request, 0, sizeof request);
-    std::strncpy(request.ifr_name, name, IFNAMSIZ - 1);
-    if (::ioctl(sock.Get(), SIOCGIFHWADDR, &request) == 0) {
-      id.mac = FormatMac(reinterpret_cast<unsigned char*>(request.ifr_hwaddr.sa_data));
-      found = true;
-      break;
-    }
-  }
-  if (!found) id.macError = errno;
-
-  // The same record: the interface with the address, else the last one tried.
-  if (::ioctl(sock.Get(), SIOCGIFADDR, &request) == 0) {
-    char text[INET_ADDRSTRLEN] = {};
-    const auto* addr = reinterpret_cast<const sockaddr_in*>(&request.ifr_addr);
-    if (::inet_ntop(AF_INET, &addr->sin_addr, text, sizeof text)) id.ip = text;
-  } else {
-    id.ipError = errno;
-  }
-  return id;
 }
 
 NodeIdentity ProbeNode() {
@@ -166,9 +118,10 @@ std::string ProbeDomain() {
 }
 
 KernelBuild ProbeKernelBuild() {
+  constexpr size_t kBuildLimit = 99;
   KernelBuild build;
 #ifdef SYS__sysctl
-  std::array<char, 100> version{};
+  std::array<char, kBuildLimit + 1> version{};
   size_t length = version.size();
   int name[] = {CTL_KERN, KERN_VERSION};
   __sysctl_args args{};
@@ -176,12 +129,18 @@ KernelBuild ProbeKernelBuild() {
   args.nlen = 2;
   args.oldval = version.data();
   args.oldlenp = &length;
-  if (::syscall(SYS__sysctl, &args) != 0) {
-    if (errno != ENOSYS) build.error = errno;
+  if (::syscall(SYS__sysctl, &args) == 0) {
+    version.back() = '\0';
+    build.text = version.data();
     return build;
   }
-  version.back() = '\0';
-  build.text = version.data();
+  if (errno != ENOSYS) {
+    build.error = errno;
+    return build;
+  }
 #endif
+  // Linux 5.5 dropped _sysctl; uname carries the same text.
+  utsname names{};
+  if (::uname(&names) == 0) build.text = std::string(names.version).substr(0, kBuildLimit);
   return build;
 }

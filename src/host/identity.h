@@ -6,14 +6,13 @@
 #pragma once
 
 #include <filesystem>
-#include <istream>
+#include <optional>
 #include <string>
 #include <string_view>
 
-// ---- Pure rules, used by the probes below and by tests ----
+#include "host/network.h"
 
-// Twelve upper-case hex digits of a six-byte hardware address.
-std::string FormatMac(const unsigned char* bytes);
+// ---- Pure rules, used by the probes below and by tests ----
 
 // The node name up to its first ".".
 std::string ComputerNameFromNode(std::string_view node);
@@ -28,13 +27,15 @@ std::string LanguageFromLang(const char* lang);
 std::string UserNameFromLogin(const char* login);
 
 // The OS description from the release files under `etcDir`:
-// system-release or redhat-release (first line, as it stands), else the
-// double-quoted PRETTY_NAME of os-release, else DISTRIB_DESCRIPTION of
-// lsb-release. Only lines that end with a line feed are examined.
+// system-release or redhat-release (its first line, as it stands), else the
+// PRETTY_NAME of os-release, else DISTRIB_DESCRIPTION of lsb-release.
 std::string OsDescriptionFrom(const std::filesystem::path& etcDir);
 
-// The double-quoted value of the first line holding `key`, or nothing.
-bool FindQuotedValue(std::istream& in, std::string_view key, std::string& value);
+// The value after `key` on the first line of `text` that holds it: between
+// the quotes when a double or single quote follows the key (to the line's
+// end when it is not closed), else to the line's end. Only lines that end
+// with a line feed are examined.
+std::optional<std::string> KeyedValue(std::string_view text, std::string_view key);
 
 // The domain part of a resolved host name: after its first ".", cut where
 // ".local" begins. Empty when the name has no ".".
@@ -44,17 +45,6 @@ std::string DomainFromHostName(std::string_view officialName);
 std::string DomainFromDomainName(std::string_view domainName);
 
 // ---- Probes of this machine ----
-
-struct NetworkIdentity {
-  std::string mac;
-  std::string ip;
-  int macError = 0;  // errno when no interface gave a hardware address
-  int ipError = 0;   // errno when the interface gave no IPv4 address
-};
-
-// MAC of the first of eth0, ens33, ens32 that has one, and that interface's
-// IPv4 address.
-NetworkIdentity ProbeNetwork();
 
 struct NodeIdentity {
   std::string computerName = "unknown";
@@ -69,8 +59,10 @@ std::string ProbeLanguage();
 std::string ProbeUserName();
 std::string ProbeDomain();
 
+// The kernel's build string ("#1 SMP PREEMPT_DYNAMIC ..."), at most 99
+// bytes: from _sysctl where the kernel still has it, else from uname.
 struct KernelBuild {
   std::string text;
-  int error = 0;  // errno when the kernel has the call but it failed
+  int error = 0;  // errno when the kernel has _sysctl but it failed
 };
 KernelBuild ProbeKernelBuild();

@@ -2,8 +2,10 @@
 
 #include <gtest/gtest.h>
 #include <stdlib.h>
+#include <sys/utsname.h>
 
-#include <sstream>
+#include <map>
+#include <optional>
 
 #include "temp_dir.h"
 
@@ -12,34 +14,49 @@ namespace {
 using scanunix_test::TempDir;
 
 TEST(OsDescription, FirstSourceThatExistsWins) {
-  TempDir etc;
-  EXPECT_EQ(OsDescriptionFrom(etc.path()), "");
-  etc.Write("lsb-release", "DISTRIB_ID=Ubuntu\nDISTRIB_DESCRIPTION=\"Ubuntu 24.04 LTS\"\n");
-  etc.Write("os-release", "PRETTY_NAME=Alpine\nID=alpine\n");  // unquoted: passed over
-  EXPECT_EQ(OsDescriptionFrom(etc.path()), "Ubuntu 24.04 LTS");
-  etc.Write("os-release", "NAME=\"Debian\"\nPRETTY_NAME=\"Debian GNU/Linux 12 (bookworm)\"\n");
-  EXPECT_EQ(OsDescriptionFrom(etc.path()), "Debian GNU/Linux 12 (bookworm)");
-  etc.Write("redhat-release", "Red Hat Enterprise Linux release 9.4 (Plow)\n");
-  EXPECT_EQ(OsDescriptionFrom(etc.path()), "Red Hat Enterprise Linux release 9.4 (Plow)");
-  etc.Write("system-release", "\"Fedora\" release 40\nsecond\n");
-  EXPECT_EQ(OsDescriptionFrom(etc.path()), "\"Fedora\" release 40");
-  etc.Write("system-release", "");  // present but empty still wins
-  EXPECT_EQ(OsDescriptionFrom(etc.path()), "");
+  const std::string lsb = "DISTRIB_ID=Ubuntu\nDISTRIB_DESCRIPTION=\"Ubuntu 24.04 LTS\"\n";
+  const std::string debian = "NAME=\"Debian\"\nPRETTY_NAME=\"Debian GNU/Linux 12 (bookworm)\"\n";
+  const struct {
+    std::map<std::string, std::string> files;
+    std::string system;
+  } cases[] = {
+      {{}, ""},
+      {{{"lsb-release", lsb}}, "Ubuntu 24.04 LTS"},
+      {{{"lsb-release", "DISTRIB_DESCRIPTION=Linux Mint 21\n"}}, "Linux Mint 21"},
+      {{{"lsb-release", lsb}, {"os-release", "ID=alpine\nPRETTY_NAME=Alpine Linux v3.20\n"}},
+       "Alpine Linux v3.20"},
+      {{{"lsb-release", lsb}, {"os-release", debian}}, "Debian GNU/Linux 12 (bookworm)"},
+      {{{"os-release", "PRETTY_NAME='Arch Linux'\n"}}, "Arch Linux"},
+      {{{"os-release", debian}, {"redhat-release", "Red Hat Enterprise Linux release 9.4\n"}},
+       "Red Hat Enterprise Linux release 9.4"},
+      {{{"redhat-release", "RHEL\n"}, {"system-release", "\"Fedora\" release 40\nsecond\n"}},
+       "\"Fedora\" release 40"},
+      {{{"system-release", "Amazon Linux release 2023 (Amazon Linux)"}},  // no line end
+       "Amazon Linux release 2023 (Amazon Linux)"},
+      {{{"os-release", debian}, {"system-release", ""}}, ""},  // present but empty still wins
+  };
+  for (const auto& c : cases) {
+    TempDir etc;
+    for (const auto& [name, content] : c.files) etc.Write(name, content);
+    EXPECT_EQ(OsDescriptionFrom(etc.path()), c.system);
+  }
 }
 
-TEST(OsDescription, LineRules) {
-  TempDir etc;
-  etc.Write("os-release", "ID=x\nPRETTY_NAME=\"Cut\"");  // no line end: not examined
-  EXPECT_EQ(OsDescriptionFrom(etc.path()), "");
-  etc.Write("os-release", "PRETTY_NAME=\"Open ended\n");
-  EXPECT_EQ(OsDescriptionFrom(etc.path()), "Open ended");
+TEST(OsDescription, KeyedLineRules) {
   const std::string longName(3000, 'n');
-  etc.Write("os-release", "PRETTY_NAME=\"" + longName + "\"\n");
-  EXPECT_EQ(OsDescriptionFrom(etc.path()), longName);
-  std::istringstream in("X=1\nDISTRIB_DESCRIPTION=\"A \"B\"\n");
-  std::string value;
-  ASSERT_TRUE(FindQuotedValue(in, "DISTRIB_DESCRIPTION=", value));
-  EXPECT_EQ(value, "A ");
+  const struct {
+    std::string text;
+    std::optional<std::string> value;
+  } cases[] = {
+      {"ID=x\nPRETTY_NAME=\"Cut\"", std::nullopt},  // no line end: not examined
+      {"PRETTY_NAME=\"Open ended\n", "Open ended"},
+      {"PRETTY_NAME=\"" + longName + "\"\n", longName},
+      {"X=1\nPRETTY_NAME=\"A \"B\"\n", "A "},
+      {"PRETTY_NAME=A \"B\" C\nPRETTY_NAME=\"second\"\n", "A \"B\" C"},
+      {"PRETTY_NAME=\nPRETTY_NAME=\"second\"\n", ""},
+      {"NAME=x\n", std::nullopt},
+  };
+  for (const auto& c : cases) EXPECT_EQ(KeyedValue(c.text, "PRETTY_NAME="), c.value) << c.text;
 }
 
 TEST(IdentityRules, NamesAndAddresses) {
@@ -48,8 +65,6 @@ TEST(IdentityRules, NamesAndAddresses) {
   EXPECT_TRUE(Is64BitMachine("x86_64"));
   EXPECT_TRUE(Is64BitMachine("ppc64le"));
   EXPECT_FALSE(Is64BitMachine("i686"));
-  const unsigned char mac[] = {0x00, 0x0c, 0x29, 0xa1, 0xb2, 0xc3};
-  EXPECT_EQ(FormatMac(mac), "000C29A1B2C3");
   EXPECT_EQ(UserNameFromLogin(nullptr), "");
   EXPECT_EQ(UserNameFromLogin("(null)"), "");
   EXPECT_EQ(UserNameFromLogin("root"), "root");
@@ -67,6 +82,16 @@ TEST(IdentityRules, LanguageIsCutInTheEnvironmentToo) {
   EXPECT_STREQ(::getenv("LANG"), "en_GB");  // commands started later see it so
   ::unsetenv("LANG");
   EXPECT_EQ(ProbeLanguage(), "");
+}
+
+// From _sysctl on old kernels, from uname since 5.5: the same text.
+TEST(IdentityRules, KernelBuildIsTheVersionOfUname) {
+  utsname names{};
+  ASSERT_EQ(::uname(&names), 0);
+  const KernelBuild build = ProbeKernelBuild();
+  EXPECT_EQ(build.error, 0);
+  EXPECT_EQ(build.text, names.version);
+  EXPECT_FALSE(build.text.empty());
 }
 
 }  // namespace

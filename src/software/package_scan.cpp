@@ -35,7 +35,7 @@ void ScanPackages(const PackageScanOptions& options, DocumentWriter& document, L
   const size_t fromLibrary = ReadRpmPackages(paths, [&](const PackageRecord& record) {
     WriteInstalled(document, record);
     ++counter;
-    if (log.display()) log.Display(PackageProgressLine(counter, AttributeText(record.productName)));
+    if (log.display()) log.Display(PackageProgressLine(counter, EscapeMarkup(record.productName)));
   });
   if (fromLibrary == 0 &&
       !ListPackagesByCommands(options.commandPath, options.system, document, log))
