@@ -6,19 +6,17 @@ char LowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 
 
 }  // namespace
 
-void ToLower(char* text) {
-  for (; *text; ++text) *text = LowerAscii(*text);
-}
-
 void ToLower(std::string& text) {
   for (char& c : text) c = LowerAscii(c);
 }
 
 IgnoreRules::IgnoreRules(const std::vector<std::string>& values) {
   for (const std::string& raw : values) {
-    if (raw.empty()) continue;
+    // Values and paths are names: they end at a zero byte.
+    const std::string_view value(raw.c_str());
+    if (value.empty()) continue;
     Rule rule;
-    rule.value = raw;
+    rule.value = value;
     ToLower(rule.value);
     rule.leadingStar = rule.value.front() == '*';
     rule.trailingStar = rule.value.back() == '*';
@@ -35,6 +33,7 @@ IgnoreRules::IgnoreRules(const std::vector<std::string>& values) {
 
 std::optional<std::string> IgnoreRules::Check(std::string_view path) const {
   if (rules_.empty()) return std::nullopt;
+  path = path.substr(0, path.find('\0'));
   const size_t slash = path.find('/');
   if (slash == std::string_view::npos) return std::nullopt;
   std::string lowered(path.substr(slash));

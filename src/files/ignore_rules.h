@@ -7,7 +7,6 @@
 #include <vector>
 
 // Lowers the ASCII letters A to Z in place; other bytes stay.
-void ToLower(char* text);
 void ToLower(std::string& text);
 
 class IgnoreRules {

@@ -43,13 +43,11 @@ bool Supports48BitAddresses(const std::array<unsigned char, 512>& record) {
   return (commandSet2 & 0xC000) == 0x4000 && (commandSet2 & (1u << 10)) != 0;
 }
 
-// A sysfs attribute without its trailing white space; empty when absent.
+// A sysfs attribute as SysfsValue gives it; empty when absent.
 std::string Attribute(const fs::path& path) {
   constexpr size_t kAttributeLimit = 4096;
-  std::string text;
-  if (auto file = ReadFileUpTo(path.string(), kAttributeLimit)) text = std::move(file->text);
-  text.erase(text.find_last_not_of(" \t\n\r\v\f") + 1);
-  return text;
+  const std::optional<FileText> file = ReadFileUpTo(path.string(), kAttributeLimit);
+  return file ? SysfsValue(file->text) : std::string();
 }
 
 bool IsWithin(const fs::path& path, const fs::path& dir) {
@@ -61,11 +59,10 @@ std::optional<DiskIdentity> RealDisk(const fs::path& block, const fs::path& virt
   const fs::path device = fs::canonical(block, error);
   if (error || IsWithin(device, virtualDevices) || Attribute(block / "removable") == "1")
     return std::nullopt;
-  const std::string size = Attribute(block / "size");
   DiskIdentity disk;
-  const auto [end, parsed] = std::from_chars(size.data(), size.data() + size.size(), disk.sectors);
-  if (parsed != std::errc() || end != size.data() + size.size() || disk.sectors == 0)
-    return std::nullopt;
+  const std::optional<uint64_t> sectors = SectorCount(Attribute(block / "size"));
+  if (!sectors) return std::nullopt;
+  disk.sectors = *sectors;
   disk.model = Attribute(block / "device" / "model");
   disk.serial = Attribute(block / "device" / "serial");
   if (disk.serial.empty()) disk.serial = Attribute(block / "serial");
@@ -73,6 +70,17 @@ std::optional<DiskIdentity> RealDisk(const fs::path& block, const fs::path& virt
 }
 
 }  // namespace
+
+std::string SysfsValue(std::string_view text) {
+  return std::string(text.substr(0, text.find_last_not_of(" \t\n\r\v\f") + 1));
+}
+
+std::optional<uint64_t> SectorCount(std::string_view value) {
+  uint64_t sectors = 0;
+  const auto [end, parsed] = std::from_chars(value.data(), value.data() + value.size(), sectors);
+  if (parsed != std::errc() || end != value.data() + value.size() || sectors == 0) return std::nullopt;
+  return sectors;
+}
 
 DiskIdentity ParseDriveIdentity(const std::array<unsigned char, 512>& record) {
   DiskIdentity disk;

@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <string_view>
 
 struct DiskIdentity {
   std::string model;
@@ -20,6 +21,11 @@ struct DiskIdentity {
 // 48-bit sector count when the drive reports 48-bit addresses, else the
 // 28-bit one.
 DiskIdentity ParseDriveIdentity(const std::array<unsigned char, 512>& record);
+
+// A sysfs attribute's text without its trailing white space.
+std::string SysfsValue(std::string_view text);
+// The sector count a size attribute holds: decimal digits only, above zero.
+std::optional<uint64_t> SectorCount(std::string_view value);
 
 // The first whole disk under `sysRoot`/block in name order that is a real
 // device (not under devices/virtual, not removable, size above zero): model

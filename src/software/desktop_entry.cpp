@@ -4,7 +4,7 @@ namespace {
 
 constexpr std::string_view kGroupHeader = "[Desktop Entry]";
 
-// The lines of `text` that a line feed ends, without it and without a CR
+// The lines of `text` that a line feed ends, without it and without the CRs
 // before it; the text after the last line feed is no line.
 class Lines {
  public:
@@ -14,7 +14,7 @@ class Lines {
     if (end == std::string_view::npos) return std::nullopt;
     std::string_view line = rest_.substr(0, end);
     rest_.remove_prefix(end + 1);
-    if (line.ends_with('\r')) line.remove_suffix(1);
+    while (line.ends_with('\r')) line.remove_suffix(1);
     return line;
   }
 
