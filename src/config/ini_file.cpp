@@ -1,11 +1,11 @@
 #include "config/ini_file.h"
 
-#include <sys/stat.h>
-
 #include <algorithm>
 #include <climits>
 #include <cstdlib>
-#include <fstream>
+#include <sstream>
+
+#include "base/read_file.h"
 
 namespace {
 
@@ -26,10 +26,9 @@ void Trim(std::string& text, std::string_view chars, TrimEnds ends) {
 }
 
 std::optional<IniFile> IniFile::Load(const std::string& path) {
-  struct stat st {};
-  if (::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) return std::nullopt;
-  std::ifstream in(path);
-  if (!in.is_open()) return std::nullopt;
+  const std::optional<FileText> file = ReadFileUpTo(path, kIniFileLimit);
+  if (!file) return std::nullopt;
+  std::istringstream in(file->text);
   return Parse(in);
 }
 

@@ -17,9 +17,13 @@ struct IniRecord {
   std::string value;     // text after the first "=" (or the whole line)
 };
 
+// The most of a settings file that is read; a longer one is cut there.
+inline constexpr size_t kIniFileLimit = 1024 * 1024;
+
 class IniFile {
  public:
-  // The file at `path`; nothing when it cannot be opened or is a directory.
+  // The regular file at `path`, up to kIniFileLimit bytes; nothing when it
+  // cannot be opened or is no regular file (a directory, a FIFO, a device).
   static std::optional<IniFile> Load(const std::string& path);
   // Lines end at "\n", and a last line without one is not read.
   static IniFile Parse(std::istream& in);

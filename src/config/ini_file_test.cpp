@@ -32,7 +32,8 @@ TEST(Trim, Ends) {
 
 TEST(IniFile, NoFileGivesTheDefaults) {
   EXPECT_FALSE(IniFile::Load("/nonexistent/dir/scanunix.ini"));
-  EXPECT_FALSE(IniFile::Load("/tmp"));  // a directory is no settings file
+  for (const char* other : {"/tmp", "/dev/zero"})  // no settings file, and never read without end
+    EXPECT_FALSE(IniFile::Load(other)) << other;
   const Settings s;
   EXPECT_TRUE(s.files.enabled && s.packages && s.shortcuts && s.compress);
   EXPECT_FALSE(s.files.allFiles || s.files.crc || s.upload.enabled);
