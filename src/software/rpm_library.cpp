@@ -290,8 +290,10 @@ size_t ReadRpmPackages(const std::vector<std::string>& paths,
                        const std::function<void(const PackageRecord&)>& onPackage) {
   SharedLibrary library;
   bool loaded = false;
+  // librpm keeps its configuration in its own globals and is not made to be
+  // unloaded: it stays mapped once loaded.
   for (const std::string& path : paths)
-    if ((loaded = library.Open(path))) break;
+    if ((loaded = library.Open(path, RTLD_LAZY | RTLD_NODELETE))) break;
   if (!loaded) return 0;
 
   const RpmApi api = LookUpAll(library);
