@@ -23,6 +23,7 @@ std::string ScanPackages(const std::map<std::string, std::string>& env) {
   EXPECT_EQ(r.err, "");
   EXPECT_EQ(r.out.find("dpkg failed"), std::string::npos) << r.out;
   EXPECT_EQ(ReadFile(out / "victim"), "keep me\n");
+  EXPECT_TRUE(fs::is_symlink("/tmp/packages.txt"));
   fs::remove("/tmp/packages.txt");
   const std::string doc = ReadFile(FindScanFile(out.path()));
   EXPECT_NE(doc.find("\t<RegSWFiles></RegSWFiles>\r\n\t<Msi>\r\n"), std::string::npos);
