@@ -6,7 +6,6 @@
 #include <sys/stat.h>
 
 #include <algorithm>
-#include <regex>
 #include <vector>
 
 #include "agent_runner.h"
@@ -19,13 +18,16 @@ const std::string kGnuElf("\x7f\x45LF\x02\x01\x01\x03 gnu payload", 20);
 
 // Host values become "*"; the tree's path becomes ROOT; the disk line goes.
 std::string Normalized(std::string doc, const std::string& root) {
-  static const std::regex hostValue(
-      " (ComputerName|ScanDate|ScanDuration|UserName|DomainName|System|CSDVersion|CompileInfo|"
-      "MACAddress|IPAddress|PhysicalCpuCount|LogicalCpuCount|Virtual|TotalMemory|"
-      "ProcessorFrequency|ProcessorType|c6)=\"[^\"]*\"");
-  static const std::regex disks("\t<Harddisks>[^]*</Harddisks>\r\n");
-  doc = std::regex_replace(doc, hostValue, " $1=\"*\"");
-  doc = std::regex_replace(doc, disks, "");
+  for (const char* name : {"ComputerName", "ScanDate", "ScanDuration", "UserName", "DomainName",
+                           "System", "CSDVersion", "CompileInfo", "MACAddress", "IPAddress",
+                           "PhysicalCpuCount", "LogicalCpuCount", "Virtual", "TotalMemory",
+                           "ProcessorFrequency", "ProcessorType", "c6"}) {
+    const std::string key = std::string(" ") + name + "=\"";
+    for (size_t at = doc.find(key); at != std::string::npos; at = doc.find(key, at + 1))
+      doc.replace(at + key.size(), doc.find('"', at + key.size()) - at - key.size(), "*");
+  }
+  const size_t disks = doc.find("\t<Harddisks>");
+  if (disks != std::string::npos) doc.erase(disks, doc.find("</Harddisks>\r\n") + 14 - disks);
   for (size_t at; (at = doc.find(root)) != std::string::npos;) doc.replace(at, root.size(), "ROOT");
   // Rows come in the file system's directory order: sort them.
   const size_t begin = doc.find("\t<rs:data>\r\n") + 12, end = doc.find("\t</rs:data>");
