@@ -10,14 +10,12 @@
 namespace {
 
 TEST(DriveIdentity, FieldsKeepPaddingAndTheSizeIsWhole) {
-  constexpr uint16_t k48Bit = 0x4400;  // word 83: valid, bit 10 set
   const struct {
-    uint16_t word83;
+    uint16_t word83;  // 0x4400: valid, 48-bit addresses
     uint64_t lba28, lba48, sectors;
   } cases[] = {
-      {k48Bit, 0x0FFFFFFF, 1953525168, 1953525168},
-      {k48Bit, 0x0FFFFFFF, 15628053168, 15628053168},  // 8 TB: past 32 bits
-      {k48Bit, 1000, 0, 1000},
+      {0x4400, 0x0FFFFFFF, 15628053168, 15628053168},  // 8 TB: past 32 bits
+      {0x4400, 1000, 0, 1000},
       {0x4000, 1000, 5000, 1000},  // no 48-bit addresses
       {0xC400, 1000, 5000, 1000},  // word 83 not valid
   };
@@ -25,7 +23,7 @@ TEST(DriveIdentity, FieldsKeepPaddingAndTheSizeIsWhole) {
     std::array<unsigned char, 512> record{};
     std::memcpy(record.data() + 20, "Z1X2                ", 20);
     std::memcpy(record.data() + 54, "ST1000 & Co                             ", 40);
-    auto words = [&](size_t first, size_t count, uint64_t value) {
+    const auto words = [&](size_t first, size_t count, uint64_t value) {
       for (size_t i = 0; i < count; ++i, value >>= 16) {
         const auto word = static_cast<uint16_t>(value);
         std::memcpy(record.data() + 2 * (first + i), &word, sizeof word);
@@ -39,6 +37,7 @@ TEST(DriveIdentity, FieldsKeepPaddingAndTheSizeIsWhole) {
   }
 }
 
+// A disk under /sys/devices: parent path, name, size, removable, other files.
 struct SysDisk {
   std::string parent, name, size, removable;
   std::vector<std::pair<std::string, std::string>> files;
@@ -57,10 +56,7 @@ TEST(SysfsDisk, FirstRealDiskInNameOrder) {
   const SysDisk sas{"pci0000:00/0000:18:00.0/host0/target0:2:0/0:2:0:0", "sdb", "8589934592", "0",
                     {{"device/model", "PERC H740P Mini \n"}}};
   const SysDisk card{"platform/mmc0/mmc0:0001", "mmcblk0", "0", "0", {}};
-  const struct {
-    std::vector<SysDisk> disks;
-    std::string found;  // model|serial|sectors
-  } cases[] = {
+  const std::pair<std::vector<SysDisk>, std::string> cases[] = {  // model|serial|sectors
       {{}, "none"},
       {{loop, zram}, "none"},
       {{zram, vda, loop}, "|vol-0a1b|536870912"},
@@ -68,19 +64,19 @@ TEST(SysfsDisk, FirstRealDiskInNameOrder) {
       {{usb, sas, card}, "PERC H740P Mini||8589934592"},  // 4 TiB
       {{card, usb}, "none"},
   };
-  for (const auto& c : cases) {
+  for (const auto& [disks, found] : cases) {
     scanunix_test::TempDir sys;
     sys.Dir("block");
-    for (const SysDisk& d : c.disks) {
+    for (const SysDisk& d : disks) {
       const std::string dir = "devices/" + d.parent + "/block/" + d.name + "/";
       sys.Write(dir + "size", d.size + "\n");
       sys.Write(dir + "removable", d.removable + "\n");
       for (const auto& [file, content] : d.files) sys.Write(dir + file, content);
       std::filesystem::create_symlink("../" + dir, sys / ("block/" + d.name));
     }
-    const std::optional<DiskIdentity> disk = FindFirstDiskInSysfs(sys.path());
-    EXPECT_EQ(disk ? disk->model + "|" + disk->serial + "|" + std::to_string(disk->sectors) : "none",
-              c.found);
+    const auto disk = FindFirstDiskInSysfs(sys.path());
+    const std::string sectors = disk ? std::to_string(disk->sectors) : "";
+    EXPECT_EQ(disk ? disk->model + "|" + disk->serial + "|" + sectors : "none", found);
   }
   EXPECT_FALSE(FindFirstDiskInSysfs("/nonexistent"));
 }

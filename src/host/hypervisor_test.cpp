@@ -51,9 +51,7 @@ TEST(Hypervisor, LeavesQueriedAndSignatureKept) {
                    {kBase + 0x200, {0, "SecondLeaf"}}}),
             std::make_pair(std::string("SecondLeaf"),
                            std::vector<uint32_t>{1, kBase, kBase + 0x100, kBase + 0x200}));
-}
-
-TEST(Hypervisor, VMwareIsCutAndAtSignBecomesHex) {
+  // VMware's signature is cut; one that starts with "@" is written in hex.
   EXPECT_EQ(Probe({{kBase, {0x10, "VMwareVMware"}}}).first, "VMware");
   EXPECT_EQ(Probe({{kBase, {0, std::string("@\x12\xab\0zz", 6)}}}).first, "4012AB00");
 }

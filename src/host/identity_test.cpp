@@ -22,9 +22,6 @@ TEST(OsDescription, FirstSourceThatExistsWins) {
   } cases[] = {
       {{}, ""},
       {{{"lsb-release", lsb}}, "Ubuntu 24.04 LTS"},
-      {{{"lsb-release", "DISTRIB_DESCRIPTION=Linux Mint 21\n"}}, "Linux Mint 21"},
-      {{{"lsb-release", lsb}, {"os-release", "ID=alpine\nPRETTY_NAME=Alpine Linux v3.20\n"}},
-       "Alpine Linux v3.20"},
       {{{"lsb-release", lsb}, {"os-release", debian}}, "Debian GNU/Linux 12 (bookworm)"},
       {{{"os-release", "PRETTY_NAME='Arch Linux'\n"}}, "Arch Linux"},
       {{{"os-release", debian}, {"redhat-release", "Red Hat Enterprise Linux release 9.4\n"}},
@@ -59,39 +56,24 @@ TEST(OsDescription, KeyedLineRules) {
   for (const auto& c : cases) EXPECT_EQ(KeyedValue(c.text, "PRETTY_NAME="), c.value) << c.text;
 }
 
-TEST(IdentityRules, NamesAndAddresses) {
-  EXPECT_EQ(ComputerNameFromNode("db-1.corp.example"), "db-1");
-  EXPECT_EQ(ComputerNameFromNode("a&b.x"), "a&b");
-  EXPECT_TRUE(Is64BitMachine("x86_64"));
-  EXPECT_TRUE(Is64BitMachine("ppc64le"));
-  EXPECT_FALSE(Is64BitMachine("i686"));
-  EXPECT_EQ(UserNameFromLogin(nullptr), "");
-  EXPECT_EQ(UserNameFromLogin("(null)"), "");
-  EXPECT_EQ(UserNameFromLogin("root"), "root");
-  EXPECT_EQ(DomainFromHostName("web01.corp.local"), "corp");
-  EXPECT_EQ(DomainFromHostName("web01.local"), "local");
-  EXPECT_EQ(DomainFromHostName("web01.example.com"), "example.com");
-  EXPECT_EQ(DomainFromHostName("web01"), "");
+TEST(IdentityRules, NamesLanguageAndKernelBuild) {
+  EXPECT_EQ(ComputerNameFromNode("a&b.corp.example"), "a&b");
+  EXPECT_TRUE(Is64BitMachine("x86_64") && Is64BitMachine("ppc64le") && !Is64BitMachine("i686"));
+  EXPECT_EQ(UserNameFromLogin("(null)") + UserNameFromLogin(nullptr), "");
+  const std::pair<const char*, const char*> domains[] = {
+      {"web01.corp.local", "corp"}, {"web01.local", "local"},
+      {"web01.example.com", "example.com"}, {"web01", ""}};
+  for (const auto& [host, domain] : domains) EXPECT_EQ(DomainFromHostName(host), domain);
   EXPECT_EQ(DomainFromDomainName("(none)"), "");
-}
-
-TEST(IdentityRules, LanguageIsCutInTheEnvironmentToo) {
-  EXPECT_EQ(LanguageFromLang("C"), "C");
   ::setenv("LANG", "en_GB.ISO-8859-1", 1);
   EXPECT_EQ(ProbeLanguage(), "en_GB");
   EXPECT_STREQ(::getenv("LANG"), "en_GB");  // commands started later see it so
   ::unsetenv("LANG");
   EXPECT_EQ(ProbeLanguage(), "");
-}
-
-// From _sysctl on old kernels, from uname since 5.5: the same text.
-TEST(IdentityRules, KernelBuildIsTheVersionOfUname) {
+  // From _sysctl on old kernels, from uname since 5.5: the same text.
   utsname names{};
   ASSERT_EQ(::uname(&names), 0);
-  const KernelBuild build = ProbeKernelBuild();
-  EXPECT_EQ(build.error, 0);
-  EXPECT_EQ(build.text, names.version);
-  EXPECT_FALSE(build.text.empty());
+  EXPECT_EQ(ProbeKernelBuild().text, names.version);
 }
 
 }  // namespace

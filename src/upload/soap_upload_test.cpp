@@ -1,7 +1,13 @@
+// UploadScanFile against loopback servers, plain and TLS.
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
 
 #include <chrono>
 #include <climits>
+#include <cstdlib>
+#include <functional>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -9,6 +15,7 @@
 
 #include "loopback_server.h"
 #include "temp_dir.h"
+#include "tls_server.h"
 #include "upload/base64.h"
 #include "upload/deadline.h"
 #include "upload/http_response.h"
@@ -34,16 +41,14 @@ std::string ExpectedRequest(const std::string& header, const std::string& conten
 
 class SoapUpload : public ::testing::Test {
  protected:
-  // Uploads to localhost:`port`; what is printed and what is logged are kept.
-  bool Upload(int port, const std::string& user = "admin", const std::string& password = "pw") {
-    settings_.address = "http://localhost:" + std::to_string(port) + "/inv";
-    settings_.username = user;
-    settings_.password = password;
+  // Uploads to `host`:`port`; what is printed and what is logged are kept.
+  bool Upload(int port, const std::string& host = "localhost") {
+    settings_.address = scheme_ + "://" + host + ":" + std::to_string(port) + "/inv";
     std::ostringstream out, errors;
     std::filesystem::remove(dir_ / "log");
     Log log(level_, out, errors);
     log.SetFile(dir_ / "log");
-    const bool ok = UploadScanFile(file_, settings_, log);
+    const bool ok = UploadScanFile(file_, settings_, log, tlsLibraries_);
     logged_ = scanunix_test::ReadFile(dir_ / "log");
     printed_ = out.str();
     return ok;
@@ -52,6 +57,8 @@ class SoapUpload : public ::testing::Test {
   scanunix_test::TempDir dir_;
   std::filesystem::path file_ = dir_.Write("host_00AABBCCDDEE.scn", "abc");
   UploadSettings settings_;
+  std::string scheme_ = "http";
+  std::vector<std::string> tlsLibraries_ = DefaultTlsLibraryNames();
   int level_ = Log::kDisplay;
   std::string logged_, printed_;
 };
@@ -70,16 +77,15 @@ TEST_F(SoapUpload, RequestIsByteForByteTheSoapCall) {
            {"u", "", "", auth + "u</Username><Password>" + authEnd},
            {"", "", large, ""}}) {
     scanunix_test::WriteFile(file_, content);
+    settings_.username = user;
+    settings_.password = password;
     LoopbackServer server(AnswerWith(SoapAnswer("OK")));
-    EXPECT_TRUE(Upload(server.Port(), user, password));
+    EXPECT_TRUE(Upload(server.Port()));
     EXPECT_EQ(server.Received(), ExpectedRequest(header, content)) << user;
     EXPECT_EQ(printed_, "HTTP Connect OK\nHTTP Write OK\nHTTP Uploaded OK\n");
     EXPECT_EQ(logged_, "");
   }
-}
-
-TEST_F(SoapUpload, LoggingOnSendsProgressToTheLog) {
-  level_ = Log::kMessages;
+  level_ = Log::kMessages;  // progress goes to the log as well
   LoopbackServer server(AnswerWith(SoapAnswer("OK, stored as 42")));
   EXPECT_TRUE(Upload(server.Port()));
   EXPECT_EQ(logged_, "UploadFileHttp\n\nHTTP Connect OK\n\nHTTP Write OK\n\n"
@@ -97,30 +103,46 @@ TEST_F(SoapUpload, ResponsesAreJudged) {
   const std::string inHeader =
       "HTTP/1.1 200 OK\r\nX-R: " + result + "\r\nContent-Length: 0\r\n\r\n";
   const std::string badChunk = "HTTP/1.1 200 OK\r\ntransfer-encoding: chunked\r\n\r\nzz\r\n";
+  const std::string endless = "HTTP/1.1 200 OK\r\n" + std::string(200000, 'X');
   const std::string bad = "bad response from HTTP\n\n";
   using enum AfterAnswer;
-  using Case = std::tuple<std::string, AfterAnswer, bool, std::string>;  // answer, then, ok, logged
-  for (const auto& [answer, after, ok, logged] : std::vector<Case>{
-           {SoapAnswer("Ok"), kClose, false, ""},  // a refusal is not reported
-           {error, kClose, false, bad + LogText(error) + "\n"},
-           {"HTTP/1.0 200 OK\r\n\r\n<x>" + result + "</x>", kClose, true, ""},  // read to the close
-           // A body announced at 95000 bytes is not read: only the header is judged.
-           {tooLong + result + std::string(94961, ' '), kClose, false, bad + LogText(tooLong) + "\n"},
-           {fits + result + std::string(94960, ' '), kClose, true, ""},
-           {"HTTP/1.1 200 OK\r\ncontent-length: 39\r\n\r\n" + result, kKeepOpen, true, ""},
-           {"HTTP/1.1 200 OK\r\nTransfer-Encoding: Chunked\r\n\r\n5;x=y\r\n<Uplo\r\n"
-            "22\r\nadFileResult>OK</UploadFileResult>\r\n0\r\nX-T: 1\r\n\r\n", kKeepOpen, true, ""},
-           {badChunk + result, kKeepOpen, false, bad + LogText(badChunk) + "\n"},  // logged to the fault
-           {"HTTP/1.1 500 Internal Server Error\r\nContent-Length: 39\r\n\r\n" + result, kClose,
-            false, "HTTP status 500\n"},
-           {inHeader, kClose, false, bad + LogText(inHeader) + "\n"},  // the result counts in the body only
-           {cut, kReset, true, ""},  // what arrived before a reset or a time-out is judged
-           {cut, kKeepOpen, true, "HTTP timeout\n"},
-           {"HTTP/1.1 500 Oops\r\nContent-Length: 1000\r\n\r\n" + result, kKeepOpen, false,
-            "HTTP timeout\nHTTP status 500\n"}}) {
-    LoopbackServer server(AnswerWith(answer, after));
-    EXPECT_EQ(Upload(server.Port()), ok) << answer.substr(0, 60);
-    EXPECT_EQ(logged_, logged) << answer.substr(0, 60);
+  const struct {
+    LoopbackServer::Handler server;
+    bool ok;
+    std::string logged;
+  } cases[] = {
+      {AnswerWith(SoapAnswer("Ok")), false, ""},  // a refusal is not reported
+      {AnswerWith(error), false, bad + LogText(error) + "\n"},
+      {AnswerWith("HTTP/1.0 200 OK\r\n\r\n<x>" + result + "</x>"), true, ""},  // read to the close
+      // A body announced at 95000 bytes is not read: only the header is judged.
+      {AnswerWith(tooLong + result + std::string(94961, ' ')), false,
+       bad + LogText(tooLong) + "\n"},
+      {AnswerWith(fits + result + std::string(94960, ' ')), true, ""},
+      {AnswerWith("HTTP/1.1 200 OK\r\ncontent-length: 39\r\n\r\n" + result, kKeepOpen), true, ""},
+      {AnswerWith("HTTP/1.1 200 OK\r\nTransfer-Encoding: Chunked\r\n\r\n5;x=y\r\n<Uplo\r\n"
+                  "22\r\nadFileResult>OK</UploadFileResult>\r\n0\r\nX-T: 1\r\n\r\n", kKeepOpen),
+       true, ""},
+      {AnswerWith(badChunk + result, kKeepOpen), false,  // logged up to the fault
+       bad + LogText(badChunk) + "\n"},
+      {AnswerWith("HTTP/1.1 500 Internal Server Error\r\nContent-Length: 39\r\n\r\n" + result),
+       false, "HTTP status 500\n"},
+      // The result counts in the body only.
+      {AnswerWith(inHeader), false, bad + LogText(inHeader) + "\n"},
+      {AnswerWith(cut, kReset), true, ""},  // what arrived before a reset or a time-out is judged
+      {AnswerWith(cut, kKeepOpen), true, "HTTP timeout\n"},
+      {AnswerWith("HTTP/1.1 500 Oops\r\nContent-Length: 1000\r\n\r\n" + result, kKeepOpen), false,
+       "HTTP timeout\nHTTP status 500\n"},
+      {ReadUntilHangUp, false, "HTTP timeout\n" + bad + "\n"},  // a silent server
+      // A header that never ends is cut at the bound.
+      {[&](TcpConnection& c) {
+         return c.Write(endless.data(), endless.size()) ? ReadUntilHangUp(c) : "";
+       },
+       false, bad + LogText(endless.substr(0, kMaxResponseBytes)) + "\n"},
+  };
+  for (const auto& c : cases) {
+    LoopbackServer server(c.server);
+    EXPECT_EQ(Upload(server.Port()), c.ok) << c.logged;
+    EXPECT_EQ(logged_, c.logged);
   }
   // Text after a zero byte is not part of the answer; the tags must come in order.
   EXPECT_FALSE(JudgeHttpResponse(200, std::string("x\0", 2) + result).tagsFound);
@@ -151,26 +173,6 @@ TEST(UploadTimeLimit, TwiceTheTimeoutAndASecondPer16KiB) {
   EXPECT_FALSE(Deadline::In(UploadTimeLimit(INT_MAX, UINT64_MAX)).Passed());
 }
 
-TEST_F(SoapUpload, HeaderThatNeverEndsIsCutAtTheBound) {
-  settings_.timeoutSeconds = 30;
-  LoopbackServer server([](TcpConnection& c) {
-    const std::string endless = "HTTP/1.1 200 OK\r\n" + std::string(200000, 'X');
-    c.Write(endless.data(), endless.size());
-    return ReadUntilHangUp(c);  // only the bound can end the reading
-  });
-  EXPECT_FALSE(Upload(server.Port()));
-  const std::string bad = "bad response from HTTP\n\n";
-  EXPECT_EQ(logged_, bad + LogText(std::string("HTTP/1.1 200 OK\r\n") +
-                                    std::string(kMaxResponseBytes - 17, 'X')) + "\n");
-}
-
-TEST_F(SoapUpload, SilentServerTimesOut) {
-  settings_.timeoutSeconds = 1;
-  LoopbackServer server(ReadUntilHangUp);
-  EXPECT_FALSE(Upload(server.Port()));
-  EXPECT_EQ(logged_, "HTTP timeout\nbad response from HTTP\n\n\n");
-}
-
 TEST_F(SoapUpload, ConnectionRefusedOrNoFile) {
   EXPECT_FALSE(Upload(UnusedPort()));
   EXPECT_EQ(logged_, "error connect HTTP\n\n");
@@ -184,6 +186,143 @@ TEST_F(SoapUpload, ServerClosingMidRequestIsAFailure) {
   scanunix_test::WriteFile(file_, std::string(4 << 20, 'z'));
   LoopbackServer server([](TcpConnection&) { return ""; });  // hangs up at once
   EXPECT_FALSE(Upload(server.Port()));
+}
+
+// A folder with a test CA, a certificate it signs for localhost and
+// 127.0.0.1 ("good") and one for another host ("other"), made once by the
+// openssl command; null when that failed.
+const scanunix_test::TempDir* Certificates() {
+  static scanunix_test::TempDir dir;
+  static const bool made = [] {
+    const std::string req = "openssl req -x509 -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 "
+                            "-nodes -days 2 ";
+    const std::string leaf =
+        " && " + req + "-CA ca.pem -CAkey ca.key -addext basicConstraints=CA:FALSE -subj /CN=";
+    const std::string commands =
+        "cd '" + dir.path().string() + "' && (" + req + "-keyout ca.key -out ca.pem -subj /CN=ca" +
+        leaf + "localhost -keyout good.key -out good.pem -addext subjectAltName=DNS:localhost," +
+        "IP:127.0.0.1" + leaf + "other.example -keyout other.key -out other.pem -addext " +
+        "subjectAltName=DNS:other.example) >/dev/null 2>&1";
+    return std::system(commands.c_str()) == 0;
+  }();
+  return made ? &dir : nullptr;
+}
+
+// A server that completes the handshake with the certificate `name` and then
+// serves (by default: answers OK); gives the reason when the handshake fails.
+using TlsHandler = std::function<std::string(TlsServerSession&, TcpConnection&)>;
+LoopbackServer::Handler TlsServer(const std::string& name, TlsHandler serve = [](auto& t, auto&) {
+  return Answer(t, SoapAnswer("OK"));
+}) {
+  return [name, serve](TcpConnection& c) {
+    std::string reason;
+    auto session = TlsServerSession::Accept(c.handle(), *Certificates() / (name + ".pem"),
+                                            *Certificates() / (name + ".key"), reason);
+    return session ? serve(*session, c) : "[" + reason + "]";
+  };
+}
+
+// Runs `upload` in a child process with SIGPIPE at its default action, so that
+// a write to a closed connection shows as a death; gives its wait status.
+int StatusOfChild(const std::function<bool()>& upload) {
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    ::signal(SIGPIPE, SIG_DFL);
+    ::_exit(upload() ? 0 : 1);
+  }
+  int status = 0;
+  ::waitpid(pid, &status, 0);
+  return status;
+}
+
+class TlsUpload : public SoapUpload {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(Certificates()) << "openssl could not make the test certificates";
+    settings_.caFile = *Certificates() / "ca.pem";
+    settings_.timeoutSeconds = 10;
+    scheme_ = "https";
+  }
+};
+
+TEST_F(TlsUpload, OnlyAVerifiedCertificateGetsTheRequest) {
+  using Case = std::tuple<std::string, std::string, std::string, std::string>;
+  for (const auto& [cert, caFile, host, logged] : std::vector<Case>{  // log line; empty: uploaded
+           {"good", settings_.caFile, "127.0.0.1", ""},  // checked against the IP entry
+           {"good", settings_.caFile, "localhost", ""},
+           {"good", "", "localhost", "TLS: certificate verify failed"},  // the system's CAs only
+           {"other", settings_.caFile, "localhost",
+            "TLS: certificate verify failed (hostname mismatch)"},
+           {"good", dir_ / "absent.pem", "localhost", "TLS: cannot load CAFile"}}) {
+    settings_.caFile = caFile;
+    LoopbackServer server(TlsServer(cert));
+    EXPECT_EQ(Upload(server.Port(), host), logged.empty()) << logged_;
+    EXPECT_TRUE(logged_.starts_with(logged)) << logged_;
+    EXPECT_EQ(server.Received().find("POST") != std::string::npos, logged.empty());
+  }
+  // The same request as over plain HTTP.
+  LoopbackServer tlsServer(TlsServer("good")), plainServer(AnswerWith(SoapAnswer("OK")));
+  settings_.caFile = *Certificates() / "ca.pem";
+  EXPECT_TRUE(Upload(tlsServer.Port()));
+  EXPECT_EQ(printed_, "HTTP Connect OK\nHTTP Write OK\nHTTP Uploaded OK\n");
+  scheme_ = "http";
+  EXPECT_TRUE(Upload(plainServer.Port()));
+  EXPECT_EQ(tlsServer.Received(), plainServer.Received());
+}
+
+TEST_F(TlsUpload, ServerStallingInTheHandshakeTimesOutAndGetsNoPlainText) {
+  settings_.timeoutSeconds = 1;
+  LoopbackServer server(ReadUntilHangUp);
+  EXPECT_FALSE(Upload(server.Port()));
+  EXPECT_EQ(logged_, "TLS: handshake timed out\n");
+  const std::string received = server.Received();
+  EXPECT_EQ(received.substr(0, 2), "\x16\x03");  // a TLS handshake record
+  EXPECT_NE(received.find("localhost"), std::string::npos);  // the server name is sent
+}
+
+TEST_F(TlsUpload, ServerHangingUpMidRequestFailsWithoutEndingTheProcess) {
+  scanunix_test::WriteFile(file_, std::string(8 << 20, 'r'));
+  LoopbackServer server(TlsServer("good", [](TlsServerSession& t, TcpConnection&) {
+    char head[64];
+    return std::string(ReadExactly(t, head, sizeof head) == sizeof head ? "accepted" : "");
+  }));  // then the connection is closed while the client is still sending
+  EXPECT_FALSE(Upload(server.Port()));
+  EXPECT_EQ(server.Received(), "accepted");
+}
+
+TEST_F(TlsUpload, KeyUpdateAndABrokenRecordBeforeAResetNeitherKillNorLoseTheAnswer) {
+  for (const bool broken : {false, true}) {
+    LoopbackServer server(TlsServer("good", [broken](TlsServerSession& session, TcpConnection& c) {
+      ReadHttpRequest(session);
+      // Enough of the answer ahead that the reset arrives while the client
+      // still reads, so whatever it writes then meets a dead connection.
+      const std::string answer = "HTTP/1.1 200 OK\r\nContent-Length: 90000\r\n\r\n"
+                                 "<UploadFileResult>OK</UploadFileResult>" +
+                                 std::string(60000, ' ');
+      session.Write(answer.data(), answer.size());
+      const bool updated = session.RequestKeyUpdate();
+      const std::string forged = "\x17\x03\x03\x00\x20" + std::string(32, 'x');
+      if (broken) c.Write(forged.data(), forged.size());  // the client answers with an alert
+      ::shutdown(c.handle(), SHUT_WR);
+      ResetConnection(c);
+      return std::string(updated ? "updated" : "");
+    }));
+    const int status = StatusOfChild([&] { return Upload(server.Port()); });
+    ASSERT_FALSE(WIFSIGNALED(status)) << "killed by signal " << WTERMSIG(status);
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "the OK before the reset is an OK";
+    EXPECT_EQ(server.Received(), "updated");
+  }
+}
+
+TEST_F(TlsUpload, NoUsableLibraryFailsWithAClearLine) {
+  LoopbackServer server(ReadUntilHangUp);
+  tlsLibraries_ = {"libscanunix-no-such-tls.so.0", FAKE_TLS_LIBRARY};
+  EXPECT_FALSE(Upload(server.Port()));
+  EXPECT_EQ(logged_, "TLS: no TLS library found\n");
+  EXPECT_EQ(server.Received(), "");
+  auto library = TlsLibrary::Load({FAKE_TLS_LIBRARY, "libssl.so.3", "libssl.so.1.1"});
+  ASSERT_NE(library, nullptr);  // the one lacking functions is skipped
+  EXPECT_NE(library->name(), FAKE_TLS_LIBRARY);
 }
 
 }  // namespace

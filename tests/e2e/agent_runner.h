@@ -7,11 +7,16 @@
 #include <string>
 #include <vector>
 
+#include "scan_text.h"
 #include "temp_dir.h"
 
 namespace e2e {
 
 namespace fs = std::filesystem;
+using scanunix_test::AttributeValue;
+using scanunix_test::ReadFile;
+using scanunix_test::TempDir;
+using scanunix_test::WriteFile;
 
 struct AgentResult {
   int exitStatus = -1;
@@ -19,20 +24,12 @@ struct AgentResult {
   std::string err;
 };
 
-using scanunix_test::ReadFile;
-using scanunix_test::TempDir;
-using scanunix_test::WriteFile;
-
-// Path of the agent executable under test.
 fs::path AgentPath();
 
 // Runs `program` with `args`; `env` entries replace or add variables
 // (an empty value removes one). Standard input is /dev/null.
 AgentResult Run(const fs::path& program, const std::vector<std::string>& args,
-                const std::map<std::string, std::string>& env = {},
-                const fs::path& workdir = {});
-
-// Runs the agent under test.
+                const std::map<std::string, std::string>& env = {}, const fs::path& workdir = {});
 AgentResult RunAgent(const std::vector<std::string>& args,
                      const std::map<std::string, std::string>& env = {},
                      const fs::path& workdir = {});
@@ -45,8 +42,7 @@ fs::path FindScanFile(const fs::path& dir);
 // `extra` is appended inside [Settings].
 std::string QuietSettings(const fs::path& dir, const std::string& extra = "");
 
-// True when xmllint accepts the file (or xmllint is missing: then the
-// reason is printed and the check skipped by the caller).
+// True when xmllint accepts the file; `message` gets what it said.
 bool XmlWellFormed(const fs::path& path, std::string* message);
 
 }  // namespace e2e

@@ -3,7 +3,6 @@
 // a host made to look different in private mount and network namespaces.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <optional>
 #include <vector>
 
@@ -12,67 +11,45 @@
 namespace e2e {
 namespace {
 
-std::string Attribute(const std::string& doc, const std::string& name) {
-  const size_t start = doc.find(" " + name + "=\"");
-  if (start == std::string::npos) return "(none)";
-  const size_t from = start + name.size() + 3;
-  return doc.substr(from, doc.find('"', from) - from);
-}
-
-// The file names (c4) and publishers of the scan file as Python's XML
-// parser reads them, in UTF-8, each followed by a zero byte.
+// The file names (c4) of the scan file as Python's XML parser reads them,
+// in UTF-8, each followed by a zero byte.
 constexpr char kParse[] =
     "import sys, xml.etree.ElementTree as ET\n"
-    "for e in ET.parse(sys.argv[1]).getroot().iter():\n"
-    "    v = e.get('c4') if e.tag.endswith('row') else e.get('Publisher')\n"
-    "    if v is not None: sys.stdout.buffer.write(v.encode('utf-8') + b'\\0')\n";
+    "for e in ET.parse(sys.argv[1]).getroot().iter('{#RowsetSchema}row'):\n"
+    "    sys.stdout.buffer.write(e.get('c4').encode('utf-8') + b'\\0')\n";
 
 TEST(HostE2E, EveryKindOfTextRoundTripsThroughAnXmlParser) {
   if (!fs::exists("/usr/bin/python3")) GTEST_SKIP() << "no /usr/bin/python3 to parse with";
-  const std::string chen = "ChangZhuo Chen (\xe9\x99\xb3\xe6\x98\x8c\xe5\x80\xac)";
-  const std::vector<std::string> samples = {chen, "\xc5\x81ukasz \xc5\xbb\xc3\xb3\xc5\x82w",
-                                            "Jos\xc3\xa9 M\xc3\xbcller", "\xe2\x82\xac" "uro"};
-  std::vector<std::pair<std::string, std::string>> names = {  // file name, as parsed
+  const std::pair<std::string, std::string> names[] = {  // file name, as parsed
+      {"ChangZhuo Chen (\xe9\x99\xb3\xe6\x98\x8c\xe5\x80\xac)", ""},
+      {"\xc5\x81ukasz \xc5\xbb\xc3\xb3\xc5\x82w Jos\xc3\xa9 M\xc3\xbcller \xe2\x82\xac", ""},
       {"\xf0\x9f\x98\x80 U+FFFF\xef\xbf\xbf", "\xf0\x9f\x98\x80 U+FFFF?"},
-      {"line\nfeed\ttab\rcr", "line\nfeed\ttab\rcr"}, {"a&b<c>\"d'", "a&b<c>\"d'"},
-      {"bad\xff\xfe\xc3", "bad???"}, {"ctl\x01\x1f", "ctl??"}};
-  for (const std::string& sample : samples) names.emplace_back(sample, sample);
-  TempDir tree, bin, out;
+      {"line\nfeed\ttab\rcr", ""}, {"a&b<c>\"d'", ""}, {"bad\xff\xfe\xc3", "bad???"},
+      {"ctl\x01\x1f", "ctl??"}};
+  TempDir tree, out;
   for (const auto& [name, parsed] : names) tree.Write(name, "content");
-  // The host's own packages, then some with the sample maintainers, from a
-  // dpkg-query put in place of the host's in a private mount namespace.
-  if (!fs::exists("/usr/bin/dpkg-query")) GTEST_SKIP() << "no dpkg-query on this host";
-  fs::copy_file("/usr/bin/dpkg-query", bin / "host-dpkg-query");
-  std::string query = "#!/bin/sh\n'" + (bin / "host-dpkg-query").string() + "' \"$@\"\n";
-  for (const std::string& sample : samples)
-    query += "printf '%s\\n' 'install ok installed|||sample|||1.0|||misc|||" + sample + " <a@b.c>|||'\n";
-  fs::permissions(bin.Write("dpkg-query", query), fs::perms::owner_all);
-  out.Write("s.ini", "[Settings]\nFiles=1\nAllFiles=1\nMsi=1\nShortcuts=1\nOutputFolder=" +
-                         out.path().string() + "\n");
-
-  const AgentResult r = e2e::Run(
-      "/usr/bin/unshare", {"-m", "/bin/sh", "-c", "mount --bind \"$0\" /usr/bin/dpkg-query && exec \"$@\"",
-                           (bin / "dpkg-query").string(), AgentPath().string(),
-                           (out / "s.ini").string(), tree.path().string()});
+  out.Write("s.ini", "[Settings]\nAllFiles=1\nOutputFolder=" + out.path().string() + "\n");
+  const AgentResult r = RunAgent({(out / "s.ini").string(), tree.path().string()});
   const fs::path scan = FindScanFile(out.path());
   ASSERT_FALSE(scan.empty()) << r.out << r.err;
   std::string message;
   EXPECT_TRUE(XmlWellFormed(scan, &message)) << message;
   const AgentResult parsed = e2e::Run("/usr/bin/python3", {"-c", kParse, scan.string()});
   ASSERT_EQ(parsed.exitStatus, 0) << parsed.err;
-  for (const auto& [name, value] : names)
-    EXPECT_NE(parsed.out.find(value + '\0'), std::string::npos) << value;
-  for (const std::string& sample : samples)
-    EXPECT_NE(parsed.out.find(sample + " <a@b.c>" + '\0'), std::string::npos) << sample;
+  for (const auto& [name, value] : names) {
+    const std::string want = (value.empty() ? name : value) + '\0';
+    EXPECT_NE(parsed.out.find(want), std::string::npos) << want;
+  }
 }
 
-// Runs the agent with `settings` after the shell lines `setup`, in the new
-// namespaces `flags` asks unshare for; nothing when the setup failed.
+// Runs the agent with quiet `settings` after the shell lines `setup`, in the
+// new namespaces `flags` asks unshare for; nothing when the setup failed.
 std::optional<AgentResult> RunIsolated(const std::string& flags, const std::string& setup,
                                        const TempDir& out, const std::string& settings) {
   out.Write("s.ini", QuietSettings(out.path(), settings));
-  AgentResult r = e2e::Run("/usr/bin/unshare", {flags, "/bin/sh", "-ec", setup + "\nexec \"$0\" \"$@\"",
-                                           AgentPath().string(), (out / "s.ini").string()});
+  AgentResult r = e2e::Run("/usr/bin/unshare",
+                           {flags, "/bin/sh", "-ec", setup + "\nexec \"$0\" \"$@\"",
+                            AgentPath().string(), (out / "s.ini").string()});
   if (r.exitStatus != 0) return std::nullopt;
   return r;
 }
@@ -80,11 +57,9 @@ std::optional<AgentResult> RunIsolated(const std::string& flags, const std::stri
 TEST(HostE2E, ProcessorsAndFirstDiskOfALargeServer) {
   TempDir fake, out;
   std::string cpuinfo;
-  for (int i = 0; i < 256; ++i) {
+  for (int i = 0; i < 256; ++i)
     cpuinfo += "processor\t: " + std::to_string(i) + "\nmodel name\t: AMD EPYC 9754\n"
                "cpu cores\t: 128\nflags\t\t: " + std::string(600, 'f') + "\n\n";
-  }
-  fake.Write("cpuinfo", cpuinfo);
   const std::string nvme = "devices/pci0000:00/0000:00:04.0/nvme/nvme0/nvme0n1";
   fake.Write(nvme + "/size", "8589934592\n");  // 4 TiB
   fake.Write(nvme + "/removable", "0\n");
@@ -93,27 +68,27 @@ TEST(HostE2E, ProcessorsAndFirstDiskOfALargeServer) {
   // /sys/block holds links into the fake tree; /dev/sda, where there is one,
   // answers no identity request.
   const std::string server = "[ ! -e /dev/sda ] || mount --bind /dev/null /dev/sda\n"
-                             "mount --bind " + (fake / "cpuinfo").string() + " /proc/cpuinfo\n"
-                             "mount -t tmpfs tmpfs /sys/block\n";
-  const auto r = RunIsolated(
-      "-m", server + "ln -s " + (fake / nvme).string() + " /sys/block/nvme0n1", out, "Log=-1");
+                             "mount --bind " + fake.Write("cpuinfo", cpuinfo).string() +
+                             " /proc/cpuinfo\nmount -t tmpfs tmpfs /sys/block\n";
+  const auto r = RunIsolated("-m", server + "ln -s " + (fake / nvme).string() + " /sys/block/", out,
+                             "Log=-1");
   if (!r) GTEST_SKIP() << "cannot bind-mount over /proc and /sys here";
   const std::string doc = ReadFile(FindScanFile(out.path()));
-  EXPECT_EQ(Attribute(doc, "PhysicalCpuCount") + " " + Attribute(doc, "LogicalCpuCount"), "256 128");
+  EXPECT_EQ(AttributeValue(doc, "PhysicalCpuCount") + " " + AttributeValue(doc, "LogicalCpuCount"),
+            "256 128");
   EXPECT_NE(doc.find("\t\t<IDE Pos=\"Primary\" Model=\"Samsung SSD 990 PRO 4TB\" Revision=\"\" "
                      "Size=\"8589934592\" Cache=\"\" Geometry=\"\" Serial=\"S7KGNU0X123456\"/>"),
             std::string::npos);
   EXPECT_EQ(r->out, "\nFinished, saved to: " + FindScanFile(out.path()).string() + "\n");
-
   // No disk at all: said at Log=1, never at -1.
   for (const std::string level : {"Log=1", "Log=-1"}) {
     TempDir none;
     const auto bare = RunIsolated("-m", server, none, level);
     ASSERT_TRUE(bare);
     EXPECT_EQ(ReadFile(FindScanFile(none.path())).find("<Harddisks>"), std::string::npos);
-    const bool said = bare->out.find("ERROR: Cannot open device /dev/sda\n") != std::string::npos ||
-                      bare->err.find("HDD ioctl error: ") != std::string::npos;
-    EXPECT_EQ(said, level == "Log=1") << bare->out << bare->err;
+    EXPECT_EQ(bare->out.find("ERROR: Cannot open device /dev/sda\n") != std::string::npos ||
+                  bare->err.find("HDD ioctl error: ") != std::string::npos,
+              level == "Log=1") << bare->out << bare->err;
   }
 }
 
@@ -141,9 +116,10 @@ TEST(HostE2E, NetworkIdentityOfTodaysInterfaceNames) {
     if (!r) GTEST_SKIP() << "cannot make network namespaces and veth pairs here";
     const fs::path scan = FindScanFile(out.path());
     const std::string doc = ReadFile(scan);
-    EXPECT_EQ(scan.filename().string(), Attribute(doc, "ComputerName") +
+    EXPECT_EQ(scan.filename().string(), AttributeValue(doc, "ComputerName") +
                                             (c.mac.empty() ? "" : "_" + c.mac) + ".scn");
-    EXPECT_EQ(Attribute(doc, "MACAddress") + " " + Attribute(doc, "IPAddress"), c.mac + " " + c.ip);
+    EXPECT_EQ(AttributeValue(doc, "MACAddress") + " " + AttributeValue(doc, "IPAddress"),
+              c.mac + " " + c.ip);
     EXPECT_EQ(r->err.find("ioctl 1"), c.mac.empty() ? 0 : std::string::npos) << r->err;
     EXPECT_EQ(r->err.find("ioctl 2") != std::string::npos, c.ip.empty()) << r->err;
   }

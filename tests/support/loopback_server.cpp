@@ -7,9 +7,7 @@
 
 UniqueFd ListenOnLoopback(int& port) {
   UniqueFd fd(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
-  sockaddr_in sa{};
-  sa.sin_family = AF_INET;
-  sa.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  sockaddr_in sa{AF_INET, 0, {htonl(INADDR_LOOPBACK)}, {}};
   socklen_t len = sizeof sa;
   if (!fd || ::bind(fd.Get(), reinterpret_cast<sockaddr*>(&sa), len) != 0 ||
       ::listen(fd.Get(), 5) != 0 ||
