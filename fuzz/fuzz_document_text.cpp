@@ -8,13 +8,10 @@
 #include <string>
 #include <string_view>
 
+#include "check.h"
 #include "base/document_text.h"
 
 namespace {
-
-void Check(bool ok) {
-  if (!ok) std::abort();
-}
 
 // The code point of the UTF-8 character at `at`, or -1 when invalid there.
 long NextCodePoint(std::string_view s, size_t& at) {

@@ -7,14 +7,11 @@
 #include <string>
 #include <string_view>
 
+#include "check.h"
 #include "base/document_text.h"
 #include "software/package_list.h"
 
 namespace {
-
-void Check(bool ok) {
-  if (!ok) std::abort();
-}
 
 size_t Count(std::string_view text, std::string_view what) {
   size_t n = 0;

@@ -10,15 +10,8 @@
 #include <string>
 #include <string_view>
 
+#include "check.h"
 #include "host/disk.h"
-
-namespace {
-
-void Check(bool ok) {
-  if (!ok) std::abort();
-}
-
-}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string_view text(reinterpret_cast<const char*>(data), size);
