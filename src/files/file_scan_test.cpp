@@ -5,15 +5,16 @@
 #include <sched.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 
 #include <algorithm>
 #include <cstring>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "base/unique_fd.h"
-#include "files/file_row.h"
 #include "files/ignore_rules.h"
 #include "temp_dir.h"
 
@@ -35,17 +36,20 @@ struct ScanResult {
   int sleeps = 0;
 };
 
-// Scans `root` with these settings; quiet unless `logLevel` asks otherwise.
-ScanResult Scan(const std::string& root, bool allFiles = false, bool crc = false,
-                std::vector<std::string> ignore = {}, int logLevel = Log::kSilent,
-                int pauseMs = 0, FileScanCounters start = {}) {
-  ScanResult r;
+FileScanOptions Options(bool allFiles = false, bool crc = false, bool useEntryTypes = true) {
   FileScanOptions o;
   o.allFiles = allFiles;
   o.crc = crc;
-  o.pauseMs = pauseMs;
-  o.ignoreValues = std::move(ignore);
-  o.sleep = [&r](int) { ++r.sleeps; };
+  o.useEntryTypes = useEntryTypes;
+  return o;
+}
+
+// Scans `root`, quiet unless `logLevel` asks otherwise; the pauses are
+// counted unless `o` brings its own.
+ScanResult Scan(const std::string& root, FileScanOptions o = {}, int logLevel = Log::kSilent,
+                FileScanCounters start = {}) {
+  ScanResult r;
+  if (!o.sleep) o.sleep = [&r](int) { ++r.sleeps; };
   std::ostringstream out, console, errors;
   DocumentWriter document(out);
   Log log(logLevel, console, errors);
@@ -67,10 +71,16 @@ Strings Values(const std::string& rows, const std::string& attr) {
   return out;
 }
 
+// A character device (/dev/zero's), or a FIFO where devices cannot be made.
+bool MakeDevice(const fs::path& at) {
+  return mknod(at.c_str(), S_IFCHR | 0644, makedev(1, 5)) == 0 || mkfifo(at.c_str(), 0644) == 0;
+}
+
 // One hostile tree: ELF variants (ABI 0 and GNU's 3 selected, 9 not), empty
-// files, a link, hidden entries, markup and control bytes in names, and a
-// FIFO that must not block even with checksums on.
-TEST(FileScan, SelectsElfFilesOrEveryNonEmptyRegularFile) {
+// files, links, a FIFO, a device, hidden entries, markup and control bytes in
+// names. Each mode writes the same bytes whether it trusts the entry types
+// the directories report or stats every entry, as where none are reported.
+TEST(FileScan, SelectsElfFilesOrEveryNonEmptyRegularFileWithOrWithoutEntryTypes) {
   TempDir tree;
   const std::pair<std::string, std::string> files[] = {
       {"c32", ElfHeader(1, 1)}, {"c64be", ElfHeader(2, 2)}, {"nine", ElfHeader(2, 1, 1, 0, 1)},
@@ -81,19 +91,71 @@ TEST(FileScan, SelectsElfFilesOrEveryNonEmptyRegularFile) {
       {"d&\"/f", ElfHeader()}};
   for (const auto& [name, content] : files) tree.Write(name, content);
   fs::create_symlink(tree / "c32", tree / "link");
+  fs::create_directory_symlink(tree / "d&\"", tree / "dirlink");
   ASSERT_EQ(mkfifo((tree / "pipe").c_str(), 0644), 0);
+  ASSERT_TRUE(MakeDevice(tree / "zero"));
   const std::string root = tree.path().string();
-  const ScanResult elf = Scan(root, false, true);
-  EXPECT_EQ(Values(elf.rows, "c4"),
-            (Strings{"a&amp;&quot;&lt;?&gt;", "abi3", "c32", "c64be", "f", "nine"}));
-  EXPECT_EQ(Values(elf.rows, "c11"),
+  const Strings elf{"a&amp;&quot;&lt;?&gt;", "abi3", "c32", "c64be", "f", "nine"};
+  const Strings all{"a&amp;&quot;&lt;?&gt;", "abi3", "abi9", "c32", "c64be", "class3", "eight",
+                    "enc0", "f", "nine", "text", "ver2"};
+  for (const bool allFiles : {false, true}) {
+    for (const bool crc : {false, true}) {
+      const ScanResult r = Scan(root, Options(allFiles, crc));
+      EXPECT_EQ(r.rows, Scan(root, Options(allFiles, crc, false)).rows) << allFiles << crc;
+      EXPECT_EQ(Values(r.rows, "c4"), allFiles ? all : elf) << allFiles << crc;
+      // Hidden entries are never visited.
+      EXPECT_EQ(r.counters.entries, 18u);
+    }
+  }
+  EXPECT_EQ(Values(Scan(root).rows, "c11"),
             (Strings{root, root, root, root, root, root + "/d&amp;&quot;"}));
-  // Hidden entries are never visited.
-  EXPECT_EQ(std::pair(elf.counters.entries, elf.counters.rows), std::pair(16u, 6u));
-  const ScanResult all = Scan(root, true, true);
-  EXPECT_EQ(Values(all.rows, "c4"),
-            (Strings{"a&amp;&quot;&lt;?&gt;", "abi3", "abi9", "c32", "c64be", "class3", "eight",
-                     "enc0", "f", "nine", "text", "ver2"}));
+}
+
+// At the pause before the 12th entry, the first of the third directory's
+// four files, every entry not yet visited is swapped for a link to a
+// directory or an ELF file, a FIFO with data waiting, one without a
+// writer, or a device. None is followed, read or waited for, whether the
+// scan trusts the entry types or stats each entry: the eight files before
+// the pause alone get rows.
+TEST(FileScan, EntriesSwappedAfterTheDirectoryReadAreNeitherFollowedNorRead) {
+  for (int mode = 0; mode < 8; ++mode) {
+    TempDir top;
+    const fs::path root = top.Dir("root"), away = top.Dir("away");
+    top.Write("planted/elf", ElfHeader());
+    for (const char* fifo : {"fifo", "lonely"}) ASSERT_EQ(mkfifo((top / fifo).c_str(), 0600), 0);
+    const UniqueFd writer(open((top / "fifo").c_str(), O_RDWR | O_CLOEXEC));
+    ASSERT_EQ(write(writer.Get(), "waiting", 7), 7);
+    for (int d = 0; d < 12; ++d)
+      for (int f = 0; f < 4; ++f)
+        top.Write("root/d" + std::to_string(d) + "/f" + std::to_string(f), ElfHeader());
+    const auto plant = [&](const fs::path& at, int kind) {
+      switch (kind % 5) {
+        case 0: fs::create_directory_symlink(top / "planted", at); break;
+        case 1: fs::create_symlink(top / "planted/elf", at); break;
+        case 2: fs::create_hard_link(top / "fifo", at); break;
+        case 3: fs::create_hard_link(top / "lonely", at); break;
+        default: MakeDevice(at);
+      }
+    };
+    FileScanOptions options = Options(mode & 1, mode & 2, mode & 4);
+    options.pauseMs = 1;
+    bool swapped = false;
+    options.sleep = [&](int) {
+      if (std::exchange(swapped, true)) return;
+      for (int d = 0; d < 12; ++d) {
+        const fs::path dir = root / ("d" + std::to_string(d));
+        for (int f = 0; f < 4; ++f) {
+          fs::remove(dir / ("f" + std::to_string(f)));
+          plant(dir / ("f" + std::to_string(f)), f + 1);
+        }
+        fs::rename(dir, away / dir.filename());
+        plant(dir, d);
+      }
+    };
+    EXPECT_EQ(Values(Scan(root.string(), options).rows, "c4").size(), 8u) << mode;
+    char waiting[8] = {};
+    EXPECT_EQ(read(writer.Get(), waiting, sizeof waiting), 7) << mode;
+  }
 }
 
 TEST(FileScan, ChecksumsOnlyWithCrcAndAccessTimesKept) {
@@ -107,13 +169,13 @@ TEST(FileScan, ChecksumsOnlyWithCrcAndAccessTimesKept) {
   const UniqueFd fd(open(sparse.c_str(), O_WRONLY | O_CLOEXEC));
   ASSERT_EQ(pwrite(fd.Get(), "tail", 4, (1 << 20) - 4), 4);
   const std::string root = tree.path().string();
-  EXPECT_EQ(Values(Scan(root, true, false).rows, "c17"), (Strings{"", "", ""}));
-  EXPECT_EQ(Values(Scan(root, true, true).rows, "c17"),
+  EXPECT_EQ(Values(Scan(root, Options(true, false)).rows, "c17"), (Strings{"", "", ""}));
+  EXPECT_EQ(Values(Scan(root, Options(true, true)).rows, "c17"),
             (Strings{"8641FAF2", "9DCA0E78", "CBF43926"}));
   // The ELF test's header read is part of the checksum.
-  const ScanResult r = Scan(root, false, true);
+  const ScanResult r = Scan(root, Options(false, true));
   EXPECT_EQ(Values(r.rows, "c17"), (Strings{"8641FAF2", "9DCA0E78"}));
-  EXPECT_EQ(Values(r.rows, "c15")[0], FormatUtc(1000000));
+  EXPECT_EQ(Values(r.rows, "c15")[0], "1970-01-12 13:46:40");
   struct stat st {};
   ASSERT_EQ(stat(elf.c_str(), &st), 0);
   EXPECT_EQ(st.st_atime, 1000000);
@@ -129,17 +191,21 @@ TEST(FileScan, IgnoreValuesAndRootForms) {
   const std::string data = (tree / "data").string();
   std::string lowered = data;
   ToLower(lowered);
-  const ScanResult r = Scan(data + "/", false, false, {"", "*CACHE", data + "/SUB/"});
+  FileScanOptions o;
+  o.ignoreValues = {"", "*CACHE", data + "/SUB/"};
+  const ScanResult r = Scan(data + "/", o);
   EXPECT_EQ(Values(r.rows, "c11"), (Strings{data, data + "/keep"}));
   EXPECT_NE(r.console.find("ignore2: " + lowered + "/cache\n"), std::string::npos) << r.console;
   EXPECT_NE(r.console.find("ignore3: " + lowered + "/sub\n"), std::string::npos) << r.console;
   EXPECT_EQ(r.counters.entries, 5u);
-  const ScanResult all = Scan(data, false, false, {"*"});
+  o.ignoreValues = {"*"};
+  const ScanResult all = Scan(data, o);
   EXPECT_EQ(all.rows + all.console, "ignore1: " + lowered + "\n");
 
   const fs::path old = fs::current_path();
   fs::current_path(tree.path());
-  const ScanResult relative = Scan("data", false, false, {"/SUB"});
+  o.ignoreValues = {"/SUB"};
+  const ScanResult relative = Scan("data", o);
   fs::current_path(old);
   EXPECT_EQ(Values(relative.rows, "c11"), (Strings{"data", "data/Cache/x", "data/keep"}));
   EXPECT_EQ(relative.console, "ignore3: /sub\n");
@@ -157,7 +223,7 @@ TEST(FileScan, ProgressLineAtLevelZero) {
     snprintf(head, sizeof head, "\r%08u %08u ", i, i - 1);
     want += (head + root + std::string(80, ' ')).substr(0, 80);
   }
-  EXPECT_EQ(Scan(root, false, false, {}, Log::kDisplay).console, want);
+  EXPECT_EQ(Scan(root, {}, Log::kDisplay).console, want);
 
   ProgressLine cut;  // long paths are cut, big counters kept whole
   FormatProgressLine(cut, 123456789, 4294967295u, std::string(200, 'p'));
@@ -170,7 +236,7 @@ TEST(FileScan, LogLevels) {
   const std::pair<int, std::string> cases[] = {
       {1, d + "\n"}, {2, d + "\n" + d + "\n" + d + "/f\n"}, {3, d + "\n"}, {-1, ""}};
   for (const auto& [level, logged] : cases)
-    EXPECT_EQ(Scan(tree.path().string(), false, false, {}, level).console, logged) << level;
+    EXPECT_EQ(Scan(tree.path().string(), {}, level).console, logged) << level;
 }
 
 // One line at the end counts the entries left out for their path's length,
@@ -185,7 +251,7 @@ TEST(FileScan, LongPathsCountedInOneLine) {
   }
   const std::string line = "\nEntries left out, paths longer than 4096 bytes: 1\n";
   for (int logLevel : {Log::kDisplay, Log::kMessages}) {
-    const std::string console = Scan(tree.path().string(), false, false, {}, logLevel).console;
+    const std::string console = Scan(tree.path().string(), {}, logLevel).console;
     EXPECT_EQ(console.find(line), console.size() - line.size()) << logLevel;
   }
   EXPECT_EQ(Scan(tree.path().string()).console, "");
@@ -223,15 +289,15 @@ TEST(FileScan, KernelFileSystemsAreNotEntered) {
       << std::strerror(errno);
   tree.Write("d/tmp/elf", ElfHeader());
   const std::string root = tree.path().string();
-  const ScanResult r = Scan(root, true, true, {}, Log::kMessages);
+  const ScanResult r = Scan(root, Options(true, true), Log::kMessages);
   EXPECT_EQ(Values(r.rows, "c11"), Strings{root + "/d/tmp"});
   for (const std::string skipped : {"/proc: proc", "/bound: proc", "/d/sys: sysfs"})
     EXPECT_NE(r.console.find("skip " + root + skipped + " file system\n"), std::string::npos)
         << r.console;
   const std::string proc = root + "/proc";
-  EXPECT_EQ(Scan(proc, false, true, {}, Log::kMessages).console,
+  EXPECT_EQ(Scan(proc, Options(false, true), Log::kMessages).console,
             "skip " + proc + ": proc file system\n");
-  const ScanResult quiet = Scan(proc, true, true, {}, Log::kDisplay);
+  const ScanResult quiet = Scan(proc, Options(true, true), Log::kDisplay);
   EXPECT_EQ(quiet.rows + quiet.console, "");
 }
 
@@ -239,8 +305,10 @@ TEST(FileScan, PauseEveryElevenEntriesAcrossDirectoriesAndCalls) {
   TempDir tree;
   for (int i = 0; i < 19; ++i) tree.Write((i < 10 ? "a/f" : "b/f") + std::to_string(i), "x");
   const std::string root = tree.path().string();
-  const ScanResult r = Scan(root, false, false, {}, -1, 1);  // 21 entries: pause at 12th
-  const ScanResult again = Scan(root, false, false, {}, -1, 1, r.counters);  // 23rd, 34th
+  FileScanOptions o;
+  o.pauseMs = 1;
+  const ScanResult r = Scan(root, o);  // 21 entries: pause at 12th
+  const ScanResult again = Scan(root, o, Log::kSilent, r.counters);  // 23rd, 34th
   EXPECT_EQ(std::make_tuple(r.sleeps, r.counters.sinceLastPause, again.sleeps, again.counters.entries),
             std::make_tuple(1, 10, 2, 42u));
   EXPECT_EQ(Scan(root).sleeps, 0);
