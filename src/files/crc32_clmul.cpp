@@ -65,7 +65,8 @@ namespace {
 // x^n mod P as above, for folding 1024 bits (four registers of two lanes).
 constexpr long long kFold1024Lo = 0x1e88ef372LL, kFold1024Hi = 0x14a7fe880LL;
 
-__attribute__((target("vpclmulqdq,avx2"))) inline __m256i Fold256(__m256i x, __m256i k, __m256i next) {
+__attribute__((target("vpclmulqdq,avx2"))) inline __m256i Fold256(__m256i x, __m256i k,
+                                                                   __m256i next) {
   const __m256i lo = _mm256_clmulepi64_epi128(x, k, 0x00);
   const __m256i hi = _mm256_clmulepi64_epi128(x, k, 0x11);
   return _mm256_xor_si256(_mm256_xor_si256(lo, hi), next);

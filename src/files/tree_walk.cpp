@@ -144,7 +144,9 @@ void Walker::GiveUpDescriptor(Frame& frame) {
     // The rest of the stream is read now, in its order, so the walk can
     // resume from it without the descriptor.
     std::vector<ReadAheadName> rest;
-    const auto take = [&] { rest.push_back({std::string(frame.search->name()), frame.search->type()}); };
+    const auto take = [&] {
+      rest.push_back({std::string(frame.search->name()), frame.search->type()});
+    };
     if (frame.primed) take();
     while (frame.search->Next()) take();
     frame.readAhead = std::move(rest);
