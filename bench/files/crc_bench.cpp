@@ -152,7 +152,8 @@ void InMemory(benchmark::State& state, Fold fold) {
   for (auto _ : state) {
     const double start = ProcessCpuSeconds();
     uint32_t crc = 0;
-    for (size_t done = 0; done < kFileSize; done += block.size()) crc = fold(crc, block.data(), block.size());
+    for (size_t done = 0; done < kFileSize; done += block.size())
+      crc = fold(crc, block.data(), block.size());
     benchmark::DoNotOptimize(crc);
     state.SetIterationTime(ProcessCpuSeconds() - start);
   }

@@ -80,16 +80,10 @@ uint32_t Crc32UpdatePortable(uint32_t crc, const unsigned char* data, size_t siz
 uint32_t Crc32Update(uint32_t crc, const unsigned char* data, size_t size) {
   if (kHasArmCrc) return Crc32UpdateArm(crc, data, size);
   const size_t folded = size & ~size_t{15};
-  if (kHasVclmul && size >= kVclmulMinSize) {
-    crc = Crc32FoldVclmul(crc, data, folded);
-  } else if (kHasClmul && size >= kClmulMinSize) {
-    crc = Crc32FoldClmul(crc, data, folded);
-  } else {
-    return Crc32UpdatePortable(crc, data, size);
-  }
-  data += folded;
-  size -= folded;
-  return Crc32UpdatePortable(crc, data, size);
+  if (kHasVclmul && size >= kVclmulMinSize) crc = Crc32FoldVclmul(crc, data, folded);
+  else if (kHasClmul && size >= kClmulMinSize) crc = Crc32FoldClmul(crc, data, folded);
+  else return Crc32UpdatePortable(crc, data, size);
+  return Crc32UpdatePortable(crc, data + folded, size - folded);
 }
 
 bool Crc32HasClmul() { return kHasClmul; }
