@@ -6,10 +6,12 @@
 // agent runs of that build, interleaved with this one's, as their baselines.
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <vector>
 
 #include "agent_run.h"
 #include "bench_tree.h"
