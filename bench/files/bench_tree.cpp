@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -21,6 +22,10 @@ void WriteFile(int dirFd, const std::string& name, const std::string& content) {
   close(fd);
 }
 
+void Link(int dirFd, const std::string& name) {
+  if (symlinkat("file_3.so", dirFd, name.c_str()) != 0) std::perror(name.c_str());
+}
+
 std::string ElfContent(unsigned long i) {
   std::string s("\x7f" "ELF\x02\x01\x01\x00", 8);
   s.resize(512 + (i % 7) * 512, static_cast<char>('a' + i % 26));
@@ -35,7 +40,7 @@ void FillLeaf(const fs::path& dir, unsigned long files, unsigned long& made) {
     const std::string name = "file_" + std::to_string(i);
     if (i % 10 == 3) WriteFile(fd, name + ".so", ElfContent(i));
     else if (i % 97 == 5) WriteFile(fd, name + ".empty", "");
-    else if (i % 89 == 7) symlinkat("file_3.so", fd, (name + ".link").c_str());
+    else if (i % 89 == 7) Link(fd, name + ".link");
     else WriteFile(fd, name + ".txt", std::string(120 + i % 200, 't'));
   }
   close(fd);

@@ -1,6 +1,6 @@
-// CRC-32 of a 1 GiB file (warm page cache): the byte-at-a-time table read
-// through 4096-byte blocks, zlib's crc32, and the agent's FileCrc32; and
-// FileCrc32 of a huge sparse file.
+// CRC-32 of a 1 GiB file (warm page cache): zlib's crc32 as the reference,
+// the agent's FileCrc32 and the whole agent with AllFiles=1 and CRC=1; both
+// checksum cores over data already in memory; FileCrc32 of a huge sparse file.
 #include <benchmark/benchmark.h>
 #include <fcntl.h>
 #include <unistd.h>
@@ -10,10 +10,12 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <random>
 #include <string>
 #include <vector>
 
+#include "agent_run.h"
 #include "files/crc32.h"
 #include "files/file_crc.h"
 #include "ratio_reporter.h"
@@ -23,19 +25,26 @@ namespace {
 constexpr size_t kFileSize = size_t{1} << 30;
 constexpr size_t kReadBuffer = 256 * 1024;
 
+std::string TempPath(const std::string& name) {
+  const char* tmp = std::getenv("TMPDIR");
+  return std::string(tmp && *tmp ? tmp : "/tmp") + "/" + name;
+}
+
+// The file, alone in its directory for the agent to scan.
 struct BigFile {
-  std::string path;
+  std::string dir, path;
   uint32_t crc = 0;  // zlib's result, the reference
   ~BigFile() {
-    if (!std::getenv("FILES_BENCH_KEEP")) std::filesystem::remove(path);
+    if (!std::getenv("FILES_BENCH_KEEP")) std::filesystem::remove_all(dir);
   }
 };
 
 const BigFile& File() {
   static const BigFile file = [] {
-    const char* tmp = std::getenv("TMPDIR");
     BigFile f;
-    f.path = std::string(tmp && *tmp ? tmp : "/tmp") + "/scanunix_bench_1g.bin";
+    f.dir = TempPath("scanunix_bench_crc");
+    f.path = f.dir + "/1g.bin";
+    std::filesystem::create_directories(f.dir);
     std::vector<unsigned char> block(1 << 20);
     std::mt19937_64 rng(42);
     uLong crc = crc32(0, nullptr, 0);
@@ -57,78 +66,107 @@ const BigFile& File() {
   return file;
 }
 
-void Check(benchmark::State& state, uint32_t crc) {
-  if (crc != File().crc) state.SkipWithError("checksum differs from zlib");
+// Times each call of `crcOf` in CPU seconds and checks its result.
+template <typename CrcOf>
+void Measure(benchmark::State& state, CrcOf crcOf) {
+  const uint32_t want = File().crc;
+  for (auto _ : state) {
+    const double start = ProcessCpuSeconds();
+    const uint32_t crc = crcOf();
+    state.SetIterationTime(ProcessCpuSeconds() - start);
+    if (crc != want) state.SkipWithError("checksum differs from zlib");
+  }
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * kFileSize));
 }
 
-// The table fold of one byte at a time over 4096-byte stream reads.
-void BM_ByteAtATime4096(benchmark::State& state) {
-  unsigned int crc = 0;
-  for (auto _ : state) {
-    std::ifstream in(File().path, std::ios::in | std::ios::binary);
-    char block[4096];
-    crc = 0xFFFFFFFFu;
-    for (;;) {
-      in.read(block, sizeof block);
-      const std::streamsize n = in.gcount();
-      if (n <= 0) break;
-      for (std::streamsize i = 0; i < n; ++i) crc = Crc32FoldByte(crc, static_cast<unsigned char>(block[i]));
-    }
-    crc ^= 0xFFFFFFFFu;
-  }
-  Check(state, crc);
-}
-
+// Reads the file through a buffer of `bufferSize` bytes placed `offset`
+// bytes past a 4 KiB boundary, folding each read into the checksum.
 template <typename Fold>
-uint32_t ReadAndFold(size_t bufferSize, uint32_t crc, Fold fold) {
-  std::vector<unsigned char> buffer(bufferSize);
+uint32_t ReadAndFold(size_t bufferSize, uint32_t crc, Fold fold, size_t offset = 0) {
+  std::unique_ptr<unsigned char, decltype(&std::free)> block(
+      static_cast<unsigned char*>(std::aligned_alloc(4096, bufferSize + 4096)), &std::free);
+  unsigned char* buffer = block.get() + offset;
   const int fd = open(File().path.c_str(), O_RDONLY | O_CLOEXEC);
-  for (ssize_t n; (n = read(fd, buffer.data(), buffer.size())) > 0;)
-    crc = fold(crc, buffer.data(), static_cast<size_t>(n));
+  for (ssize_t n; (n = read(fd, buffer, bufferSize)) > 0;)
+    crc = fold(crc, buffer, static_cast<size_t>(n));
   close(fd);
   return crc;
 }
 
+uint32_t ZlibFold(uint32_t crc, const unsigned char* p, size_t n) {
+  return static_cast<uint32_t>(crc32(crc, p, static_cast<uInt>(n)));
+}
+
+// The reference: zlib over reads at the page cache's speed.
 void BM_Zlib(benchmark::State& state) {
-  uint32_t crc = 0;
-  for (auto _ : state)
-    crc = ReadAndFold(kReadBuffer, 0, [](uint32_t c, const unsigned char* p, size_t n) {
-      return static_cast<uint32_t>(crc32(c, p, static_cast<uInt>(n)));
-    });
-  Check(state, crc);
+  Measure(state, [] { return ReadAndFold(kReadBuffer, 0, ZlibFold); });
+}
+
+// The same through a buffer where malloc puts a fresh large block, 16 bytes
+// past a page boundary: the kernel's copies into it stall on 4 KiB aliasing.
+void BM_ZlibMallocPlacedBuffer(benchmark::State& state) {
+  Measure(state, [] { return ReadAndFold(kReadBuffer, 0, ZlibFold, 16); });
 }
 
 void BM_ZlibWith4096Reads(benchmark::State& state) {
-  uint32_t crc = 0;
-  for (auto _ : state)
-    crc = ReadAndFold(4096, 0, [](uint32_t c, const unsigned char* p, size_t n) {
-      return static_cast<uint32_t>(crc32(c, p, static_cast<uInt>(n)));
-    });
-  Check(state, crc);
+  Measure(state, [] { return ReadAndFold(4096, 0, ZlibFold); });
 }
 
 void BM_FileCrc32(benchmark::State& state) {
-  unsigned int crc = 0;
-  for (auto _ : state) crc = FileCrc32(File().path.c_str());
-  Check(state, crc);
+  Measure(state, [] { return FileCrc32(File().path.c_str()); });
+}
+
+// The whole agent listing the file's directory: its start and the row
+// included, which are next to nothing beside the checksum.
+void BM_AgentCrc(benchmark::State& state) {
+  const std::string out = TempPath("scanunix_bench_crc.out"), ini = out + "/bench.ini";
+  std::filesystem::create_directories(out);
+  std::ofstream(ini) << "[Settings]\nFiles=1\nAllFiles=1\nCRC=1\nMsi=0\nShortcuts=0\nLog=0\n"
+                     << "OutputFolder=" << out << "\n";
+  File();
+  for (auto _ : state) {
+    const AgentRun run = RunAgent(BuiltAgent(), ini, File().dir);
+    state.SetIterationTime(run.cpuSeconds);
+    state.counters["peak_rss_KiB"] = static_cast<double>(run.peakRssKiB);
+    if (!run.ok) state.SkipWithError("agent failed");
+  }
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * kFileSize));
+  std::filesystem::remove_all(out);
 }
 
 // The fallback for processors without carry-less multiplication.
 void BM_PortableSlicingBy16(benchmark::State& state) {
-  uint32_t crc = 0;
-  for (auto _ : state)
-    crc = ~ReadAndFold(kReadBuffer, 0xFFFFFFFFu, [](uint32_t c, const unsigned char* p, size_t n) {
+  Measure(state, [] {
+    return ~ReadAndFold(kReadBuffer, ~0u, [](uint32_t c, const unsigned char* p, size_t n) {
       return Crc32UpdatePortable(c, p, n);
     });
-  Check(state, crc);
+  });
 }
+
+// The cores alone: 1 GiB of checksum over one 256 KiB block in memory.
+template <typename Fold>
+void InMemory(benchmark::State& state, Fold fold) {
+  std::vector<unsigned char> block(kReadBuffer);
+  std::mt19937 rng(5);
+  for (auto& b : block) b = static_cast<unsigned char>(rng());
+  for (auto _ : state) {
+    const double start = ProcessCpuSeconds();
+    uint32_t crc = 0;
+    for (size_t done = 0; done < kFileSize; done += block.size())
+      crc = fold(crc, block.data(), block.size());
+    benchmark::DoNotOptimize(crc);
+    state.SetIterationTime(ProcessCpuSeconds() - start);
+  }
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * kFileSize));
+}
+
+void BM_ZlibInMemory(benchmark::State& state) { InMemory(state, ZlibFold); }
+void BM_Crc32UpdateInMemory(benchmark::State& state) { InMemory(state, Crc32Update); }
 
 // 4 EiB (8 TiB where the file system allows no more) with three 4 KiB
 // pieces of data: the holes cost next to nothing.
 void BM_SparseFileCrc32(benchmark::State& state) {
-  const char* tmp = std::getenv("TMPDIR");
-  const std::string path = std::string(tmp && *tmp ? tmp : "/tmp") + "/scanunix_bench_sparse.bin";
+  const std::string path = TempPath("scanunix_bench_sparse.bin");
   const int fd = open(path.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
   uint64_t size = 0;
   for (uint64_t candidate : {uint64_t{4} << 60, uint64_t{8} << 40})
@@ -138,24 +176,34 @@ void BM_SparseFileCrc32(benchmark::State& state) {
     if (pwrite(fd, piece.data(), piece.size(), static_cast<off_t>(at)) < 0) size = 0;
   close(fd);
   if (size == 0) state.SkipWithError("no sparse file of 8 TiB here");
-  for (auto _ : state) benchmark::DoNotOptimize(FileCrc32(path.c_str()));
+  for (auto _ : state) {
+    const double start = ProcessCpuSeconds();
+    benchmark::DoNotOptimize(FileCrc32(path.c_str()));
+    state.SetIterationTime(ProcessCpuSeconds() - start);
+  }
   state.counters["apparent_TiB"] = static_cast<double>(size >> 40);
   std::filesystem::remove(path);
 }
 
 }  // namespace
 
-BENCHMARK(BM_ByteAtATime4096)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(2);
-BENCHMARK(BM_Zlib)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(3);
-BENCHMARK(BM_ZlibWith4096Reads)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(3);
-BENCHMARK(BM_FileCrc32)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(3);
-BENCHMARK(BM_PortableSlicingBy16)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(3);
-BENCHMARK(BM_SparseFileCrc32)->Unit(benchmark::kMicrosecond)->UseRealTime();
-
 int main(int argc, char** argv) {
-  benchmark::Initialize(&argc, argv);
-  std::printf("carry-less multiplication: %s\n", Crc32HasClmul() ? "yes" : "no");
-  RatioReporter reporter("BM_ByteAtATime4096");
-  benchmark::RunSpecifiedBenchmarks(&reporter);
-  benchmark::Shutdown();
+  std::printf("carry-less multiplication: %s, 256-bit: %s\n", Crc32HasClmul() ? "yes" : "no",
+              Crc32HasVclmul() ? "yes" : "no");
+  AddCpuBenchmark("BM_Zlib", BM_Zlib, 2);
+  AddCpuBenchmark("BM_ZlibMallocPlacedBuffer", BM_ZlibMallocPlacedBuffer, 2);
+  AddCpuBenchmark("BM_ZlibWith4096Reads", BM_ZlibWith4096Reads, 2);
+  AddCpuBenchmark("BM_FileCrc32", BM_FileCrc32, 2);
+  AddCpuBenchmark("BM_AgentCrc", BM_AgentCrc, 2);
+  AddCpuBenchmark("BM_PortableSlicingBy16", BM_PortableSlicingBy16, 2);
+  AddCpuBenchmark("BM_ZlibInMemory", BM_ZlibInMemory, 2);
+  AddCpuBenchmark("BM_Crc32UpdateInMemory", BM_Crc32UpdateInMemory, 2);
+  AddCpuBenchmark("BM_SparseFileCrc32", BM_SparseFileCrc32, 100)->Unit(benchmark::kMicrosecond);
+  return RunWithRatios(argc, argv,
+                       {{"BM_ZlibMallocPlacedBuffer", "BM_Zlib"},
+                        {"BM_ZlibWith4096Reads", "BM_Zlib"},
+                        {"BM_FileCrc32", "BM_Zlib"},
+                        {"BM_AgentCrc", "BM_Zlib"},
+                        {"BM_PortableSlicingBy16", "BM_Zlib"},
+                        {"BM_Crc32UpdateInMemory", "BM_ZlibInMemory"}});
 }

@@ -1,40 +1,30 @@
-// Console output plus, at the end, each benchmark's time as a ratio to a
-// baseline measured in the same run.
+// Runs the registered benchmarks in interleaved repetitions and ends with
+// each one's median and fastest time as ratios to its baseline, measured in
+// the same run, and the machine's load. The times are CPU seconds (user +
+// system) measured by the benchmarks themselves, so other work on a shared
+// machine disturbs them less than the wall clock.
 #pragma once
 
 #include <benchmark/benchmark.h>
 
-#include <cstdio>
-#include <map>
 #include <string>
 #include <vector>
 
-class RatioReporter : public benchmark::ConsoleReporter {
- public:
-  explicit RatioReporter(std::string baseline) : baseline_(std::move(baseline)) {}
-
-  void ReportRuns(const std::vector<Run>& runs) override {
-    ConsoleReporter::ReportRuns(runs);
-    for (const Run& run : runs) {
-      if (run.run_type != Run::RT_Iteration || run.error_occurred) continue;
-      times_[run.benchmark_name()] = run.GetAdjustedRealTime();
-      order_.push_back(run.benchmark_name());
-    }
-  }
-
-  void Finalize() override {
-    ConsoleReporter::Finalize();
-    double base = 0;
-    for (const auto& [name, t] : times_)
-      if (name.rfind(baseline_, 0) == 0) base = t;
-    if (base <= 0) return;
-    std::printf("\nTime as a ratio to %s (same run):\n", baseline_.c_str());
-    for (const auto& name : order_)
-      std::printf("  %-60s %6.3f\n", name.c_str(), times_[name] / base);
-  }
-
- private:
-  std::string baseline_;
-  std::map<std::string, double> times_;
-  std::vector<std::string> order_;
+// A benchmark and the one its time is compared with (function names).
+struct Ratio {
+  std::string name, baseline;
 };
+
+// Registers `fn` with the settings every benchmark here uses: manual (CPU)
+// time, milliseconds, a fixed number of iterations per repetition, and the
+// minimum over the repetitions beside the median.
+benchmark::internal::Benchmark* AddCpuBenchmark(const std::string& name,
+                                                void (*fn)(benchmark::State&),
+                                                int iterations = 1);
+
+// Runs them: 7 repetitions in random interleaved order, aggregates only,
+// unless the command line says otherwise. Returns main's status.
+int RunWithRatios(int argc, char** argv, const std::vector<Ratio>& ratios);
+
+// CPU time of this process so far, user and system, in seconds.
+double ProcessCpuSeconds();

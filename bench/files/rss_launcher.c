@@ -1,6 +1,7 @@
-/* Runs a program and prints its peak RSS in KiB on standard error as
-   "peak_rss_kib=N". A small launcher forks it, so the figure is the
-   program's own and not that of a large parent copied by fork. */
+/* Runs a program and prints, on standard error, its peak RSS in KiB and the
+   CPU time (user + system, in microseconds) it and its children used, as
+   "peak_rss_kib=N cpu_us=N". A small launcher forks it, so the figures are
+   the program's own and not those of a large parent copied by fork. */
 #include <stdio.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -17,6 +18,8 @@ int main(int argc, char** argv) {
   int status = 0;
   struct rusage usage;
   if (wait4(pid, &status, 0, &usage) < 0) return 2;
-  fprintf(stderr, "peak_rss_kib=%ld\n", usage.ru_maxrss);
+  const long cpu = (usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1000000L +
+                   usage.ru_utime.tv_usec + usage.ru_stime.tv_usec;
+  fprintf(stderr, "peak_rss_kib=%ld cpu_us=%ld\n", usage.ru_maxrss, cpu);
   return WIFEXITED(status) ? WEXITSTATUS(status) : 2;
 }

@@ -85,6 +85,10 @@ std::string_view DirSearch::name() const {
   return entry_ ? std::string_view(entry_->d_name) : std::string_view();
 }
 
+unsigned char DirSearch::type() const {
+  return entry_ ? entry_->d_type : static_cast<unsigned char>(DT_UNKNOWN);
+}
+
 bool DirSearch::Matches() const {
   if (!entry_) return false;
   if (matchAllVisible_) return entry_->d_name[0] != '.';

@@ -28,6 +28,10 @@ class DirSearch {
 
   // Bare name of the current entry, as the directory stores it.
   std::string_view name() const;
+  // Its type as the directory reports it (DT_REG, DT_DIR, DT_LNK, ...);
+  // DT_UNKNOWN where the file system does not say. The entry may have been
+  // replaced since: a caller acting on it must not trust it for safety.
+  unsigned char type() const;
   // errno of the last failed open or read; 0 since First otherwise.
   int error() const { return error_; }
   // Descriptor of the open directory, -1 when none is open.

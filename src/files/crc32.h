@@ -20,5 +20,7 @@ uint32_t Crc32Update(uint32_t crc, const unsigned char* data, size_t size);
 // The portable path of Crc32Update (slicing by 16), exposed for tests and benchmarks.
 uint32_t Crc32UpdatePortable(uint32_t crc, const unsigned char* data, size_t size);
 
-// True when Crc32Update uses carry-less multiplication on this processor.
+// True when this processor has carry-less multiplication (PCLMULQDQ), and
+// its 256-bit form (VPCLMULQDQ), which Crc32Update then takes.
 bool Crc32HasClmul();
+bool Crc32HasVclmul();

@@ -17,10 +17,12 @@ uint32_t Crc32ExtendZeros(uint32_t crc, uint64_t count);
 uint32_t FileCrc32(const char* path);
 
 // A fixed read buffer, so memory does not depend on file size; the scan
-// keeps one for the whole walk.
+// keeps one for the whole walk. Reads of 64 KiB and more cost the same;
+// 128 KiB stays within a core's second-level cache between the kernel's
+// copy and the checksum.
 class CrcReader {
  public:
-  static constexpr size_t kBufferSize = 256 * 1024;
+  static constexpr size_t kBufferSize = 128 * 1024;
 
   CrcReader();
   // Continues the raw checksum `crc` of the first `offset` bytes of `fd`
@@ -35,5 +37,8 @@ class CrcReader {
   bool Fold(int fd, uint32_t& crc, uint64_t& pos, uint64_t end);
   uint32_t ContinueOverHoles(int fd, uint32_t crc, uint64_t pos, uint64_t end);
 
-  std::unique_ptr<unsigned char[]> buffer_;
+  struct Free {
+    void operator()(unsigned char* p) const;
+  };
+  std::unique_ptr<unsigned char[], Free> buffer_;
 };

@@ -2,19 +2,25 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <random>
 #include <string>
+#include <vector>
+
+#include "base/document_text.h"
 
 namespace {
 
-std::string Row(const FileRow& row) {
-  std::string line;
-  AppendFileRow(line, row);
-  return line;
-}
-
 // Values at their edges: sizes and checksums wide, times before 1970, the
-// owner escaped like the names, "/" as the directory.
+// owner escaped like the names, "/" as the directory; the owner's and the
+// directory's text follow their changes from row to row.
 TEST(FileRow, EdgeValuesAreWrittenWhole) {
+  FileRowFormatter formatter;
+  const auto Row = [&](const FileRow& r) {
+    std::string line;
+    formatter.Append(line, r);
+    return line;
+  };
   FileRow row{.name = "a&b", .directory = "/", .size = 9000000000123LL, .changed = 1700000000,
               .modified = -1, .accessed = 951782400, .owner = "o&<\x01", .crc = 0xFFFFFFFF};
   EXPECT_EQ(Row(row),
@@ -26,6 +32,38 @@ TEST(FileRow, EdgeValuesAreWrittenWhole) {
   EXPECT_NE(Row(row).find(" c17=\"000000AB\"/>"), std::string::npos);
   row.crc = 0;  // no checksum
   EXPECT_NE(Row(row).find(" c17=\"\"/>"), std::string::npos);
+  for (const auto& [owner, directory] :
+       {std::pair("<", "/d/"), std::pair("", "/d/e"), std::pair("o", "/")}) {
+    row.owner = owner;
+    row.directory = directory;
+    const std::string want = " c8=\"" + AttributeText(owner) + "\" c9=\"\" c10=\"\" c11=\"" +
+                             AttributeText(RowDirectory(directory)) + "\" ";
+    EXPECT_NE(Row(row).find(want), std::string::npos) << want;
+  }
+}
+
+// The arithmetic gives gmtime's and strftime's text: around the ends of the
+// four-digit years, leap days and 1970, at the far ends of time_t, and for
+// random times a few thousand years either way, each followed by one a
+// second apart, mostly of the same day.
+TEST(FileRow, UtcTextAsGmtimeGivesIt) {
+  std::vector<time_t> times = {0, -1, 59, 86399, 86400, -86400, -86401, 951782400, 951868799,
+                               4107542400, -30610224000, -30610224001, 253402300799,
+                               253402300800, INT64_MIN, INT64_MAX, INT64_MIN / 86400 * 86400};
+  std::mt19937_64 rng(2);
+  for (int i = 0; i < 200000; ++i)
+    times.push_back(static_cast<time_t>(rng() % 700000000000) - 350000000000);
+  UtcText text;
+  for (const time_t t : times) {
+    for (const time_t u : {t, t ^ 1}) {
+      struct tm parts {};
+      char want[64] = "";
+      if (gmtime_r(&u, &parts)) strftime(want, sizeof want, "%Y-%m-%d %H:%M:%S", &parts);
+      std::string got;
+      text.Append(got, u);
+      ASSERT_EQ(got, want) << u;
+    }
+  }
 }
 
 }  // namespace

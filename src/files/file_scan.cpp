@@ -1,5 +1,6 @@
 #include "files/file_scan.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -63,6 +64,7 @@ size_t OpenDirectoryBudget() {
 namespace {
 
 constexpr uint32_t kCrcInit = 0xFFFFFFFFu;
+constexpr size_t kRowBatch = 64 * 1024;
 
 struct PseudoFileSystem {
   uint32_t magic;  // statfs f_type
@@ -108,25 +110,43 @@ class FileScanVisitor : public TreeVisitor {
     return false;
   }
 
-  bool VisitEntry(int dirFd, std::string_view directory, std::string_view name,
-                  const std::string& path) override {
+  // Rows go to the document in batches: one write per row would cost more
+  // than the row.
+  void FlushRows() {
+    document_.Markup(pendingRows_);
+    pendingRows_.clear();
+  }
+
+  bool VisitEntry(const WalkEntry& entry) override {
     ++counters_.entries;
     if (log_.display()) {
-      FormatProgressLine(progress_, counters_.entries, counters_.rows, directory);
+      FormatProgressLine(progress_, counters_.entries, counters_.rows, entry.directory);
       log_.Display(std::string_view(progress_.data(), progress_.size()));
     }
     Pause();
-    if (log_.entries()) log_.Message(path);
+    if (log_.entries()) log_.Message(entry.path);
 
-    struct stat st {};
-    const char* bareName = path.c_str() + (path.size() - name.size());  // zero-terminated
-    if (fstatat(dirFd, bareName, &st, AT_SYMLINK_NOFOLLOW) != 0) return false;
-    if (S_ISDIR(st.st_mode)) {
-      if (log_.directories()) log_.Message(path);
-      return true;
+    // The type the directory reported decides without a call where it can:
+    // links, FIFOs, sockets and devices never get a row.
+    const int type = options_.useEntryTypes ? int{entry.type} : int{DT_UNKNOWN};
+    if (type == DT_DIR) return ListDirectory(entry.path);
+    if (type != DT_REG && type != DT_UNKNOWN) return false;
+    // A regular file to be read is opened at once: the open refuses a link
+    // swapped in since, the descriptor's fstat anything else, and that fstat
+    // gives the row its values. The open retries without O_NOATIME where
+    // the kernel refuses it (not root, another user's file).
+    if (type == DT_REG && mustRead_) {
+      OpenAndSelect(entry, true);
+      return false;
     }
-    if (S_ISREG(st.st_mode) && st.st_size > 0)
-      Select(dirFd, bareName, directory, name, st);
+    // Otherwise lstat decides: the type is unknown, or the values are all a
+    // row needs, and one call is cheaper than open, fstat and close.
+    struct stat st {};
+    if (fstatat(entry.dirFd, entry.name.data(), &st, AT_SYMLINK_NOFOLLOW) != 0) return false;
+    if (S_ISDIR(st.st_mode)) return ListDirectory(entry.path);
+    if (!S_ISREG(st.st_mode) || st.st_size <= 0) return false;
+    if (mustRead_) OpenAndSelect(entry, MayKeepAccessTime(st));
+    else WriteRow(entry, st, 0);
     return false;
   }
 
@@ -140,20 +160,23 @@ class FileScanVisitor : public TreeVisitor {
     ++counters_.sinceLastPause;
   }
 
-  // O_NOATIME is refused (one wasted open) for others' files unless we are root.
+  bool ListDirectory(const std::string& path) {
+    if (log_.directories()) log_.Message(path);
+    return true;
+  }
+
+  // O_NOATIME is refused (a wasted open) for others' files unless we are root.
   bool MayKeepAccessTime(const struct stat& st) const { return euid_ == 0 || st.st_uid == euid_; }
 
-  void Select(int dirFd, const char* bareName, std::string_view directory,
-              std::string_view name, const struct stat& st) {
+  // The row's values come from the open descriptor.
+  void OpenAndSelect(const WalkEntry& entry, bool keepAccessTime) {
+    struct stat st {};
+    UniqueFd fd = OpenRegularAt(entry.dirFd, entry.name.data(), keepAccessTime, &st);
+    if (!fd || st.st_size <= 0) return;
     uint32_t crc = 0;
     if (options_.allFiles) {
-      if (options_.crc) {
-        UniqueFd fd = OpenRegularAt(dirFd, bareName, MayKeepAccessTime(st));
-        if (fd) crc = crcReader_.Continue(fd.Get(), kCrcInit, 0, st) ^ kCrcInit;
-      }
+      crc = crcReader_.Continue(fd.Get(), kCrcInit, 0, st) ^ kCrcInit;
     } else {
-      UniqueFd fd = OpenRegularAt(dirFd, bareName, MayKeepAccessTime(st));
-      if (!fd) return;
       unsigned char header[10];
       const long n = ReadRetrying(fd.Get(), header, sizeof header);
       if (!IsElfHeader(header, n)) return;
@@ -163,19 +186,22 @@ class FileScanVisitor : public TreeVisitor {
         crc = crcReader_.Continue(fd.Get(), headerCrc, static_cast<uint64_t>(n), st) ^ kCrcInit;
       }
     }
+    WriteRow(entry, st, crc);
+  }
+
+  void WriteRow(const WalkEntry& entry, const struct stat& st, uint32_t crc) {
     ++counters_.rows;
     FileRow row;
-    row.name = name;
-    row.directory = directory;
+    row.name = entry.name;
+    row.directory = entry.directory;
     row.size = st.st_size;
     row.changed = st.st_ctime;
     row.modified = st.st_mtime;
     row.accessed = st.st_atime;
     row.owner = owners_.Get(st.st_uid);
     row.crc = crc;
-    line_.clear();
-    AppendFileRow(line_, row);
-    document_.Markup(line_);
+    rows_.Append(pendingRows_, row);
+    if (pendingRows_.size() >= kRowBatch) FlushRows();
   }
 
   const FileScanOptions& options_;
@@ -186,8 +212,11 @@ class FileScanVisitor : public TreeVisitor {
   IgnoreRules ignore_;
   OwnerNames owners_;
   CrcReader crcReader_;
-  std::string line_;
+  FileRowFormatter rows_;
+  std::string pendingRows_;
   const uid_t euid_ = geteuid();
+  // Selecting needs the contents: the ELF header or the checksum.
+  const bool mustRead_ = !options_.allFiles || options_.crc;
 };
 
 }  // namespace
@@ -196,6 +225,7 @@ FileScanCounters ScanFiles(const std::string& root, const FileScanOptions& optio
                            DocumentWriter& document, Log& log, FileScanCounters counters) {
   FileScanVisitor visitor(options, document, log, counters);
   const WalkSummary walk = WalkTree(root, visitor, options.maxOpenDirs);
+  visitor.FlushRows();
   if (walk.longPaths > 0) {
     log.Display("\n");  // end the progress line
     log.Message("Entries left out, paths longer than " + std::to_string(kMaxWalkPath) +

@@ -5,15 +5,16 @@
 #include <sched.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 
 #include <algorithm>
 #include <cstring>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "base/unique_fd.h"
-#include "files/file_row.h"
 #include "files/ignore_rules.h"
 #include "temp_dir.h"
 
@@ -29,23 +30,26 @@ std::string ElfHeader(char cls = 2, char data = 1, char version = 1, char abi = 
   return std::string{'\x7f', 'E', 'L', 'F', cls, data, version, abi}.append(extra, 'x');
 }
 
+FileScanOptions Options(bool allFiles = false, bool crc = false, bool useEntryTypes = true) {
+  FileScanOptions o;
+  o.allFiles = allFiles;
+  o.crc = crc;
+  o.useEntryTypes = useEntryTypes;
+  return o;
+}
+
 struct ScanResult {
   std::string rows, console;  // the console: standard output
   FileScanCounters counters;
   int sleeps = 0;
 };
 
-// Scans `root` with these settings; quiet unless `logLevel` asks otherwise.
-ScanResult Scan(const std::string& root, bool allFiles = false, bool crc = false,
-                std::vector<std::string> ignore = {}, int logLevel = Log::kSilent,
-                int pauseMs = 0, FileScanCounters start = {}) {
+// Scans `root`, quiet unless `logLevel` asks otherwise; the pauses are
+// counted unless `o` brings its own.
+ScanResult Scan(const std::string& root, FileScanOptions o = {}, int logLevel = Log::kSilent,
+                FileScanCounters start = {}) {
   ScanResult r;
-  FileScanOptions o;
-  o.allFiles = allFiles;
-  o.crc = crc;
-  o.pauseMs = pauseMs;
-  o.ignoreValues = std::move(ignore);
-  o.sleep = [&r](int) { ++r.sleeps; };
+  if (!o.sleep) o.sleep = [&r](int) { ++r.sleeps; };
   std::ostringstream out, console, errors;
   DocumentWriter document(out);
   Log log(logLevel, console, errors);
@@ -67,56 +71,108 @@ Strings Values(const std::string& rows, const std::string& attr) {
   return out;
 }
 
+// A character device (/dev/zero's), or a FIFO where devices cannot be made.
+bool MakeDevice(const fs::path& at) {
+  return mknod(at.c_str(), S_IFCHR | 0644, makedev(1, 5)) == 0 || mkfifo(at.c_str(), 0644) == 0;
+}
+
+// The value of `attr` in the row of the file named `name`.
+std::string ValueIn(const std::string& rows, const std::string& name, const std::string& attr) {
+  const size_t row = rows.find(" c4=\"" + name + "\"");
+  const size_t at = rows.find(" " + attr + "=\"", row) + attr.size() + 3;
+  return row == std::string::npos ? "<no row>" : rows.substr(at, rows.find('"', at) - at);
+}
+
 // One hostile tree: ELF variants (ABI 0 and GNU's 3 selected, 9 not), empty
-// files, a link, hidden entries, markup and control bytes in names, and a
-// FIFO that must not block even with checksums on.
-TEST(FileScan, SelectsElfFilesOrEveryNonEmptyRegularFile) {
+// files, links, a FIFO, a device, hidden entries (never visited), markup and
+// control bytes in names, a sparse ELF file. Each mode writes the same bytes
+// whether it trusts the entry types the directories report or, as where
+// none are reported, stats every entry; checksums come only with CRC, the
+// ELF test's header read counted in, and access times stay as they were.
+TEST(FileScan, SelectsElfFilesOrEveryNonEmptyRegularFileWithOrWithoutEntryTypes) {
   TempDir tree;
   const std::pair<std::string, std::string> files[] = {
       {"c32", ElfHeader(1, 1)}, {"c64be", ElfHeader(2, 2)}, {"nine", ElfHeader(2, 1, 1, 0, 1)},
       {"eight", ElfHeader(2, 1, 1, 0, 0)}, {"abi3", ElfHeader(2, 1, 1, 3)},
       {"abi9", ElfHeader(2, 1, 1, 9)}, {"class3", ElfHeader(3, 1)}, {"enc0", ElfHeader(2, 0)},
-      {"ver2", ElfHeader(2, 1, 2)}, {"empty", ""}, {"text", "plain text, no ELF"},
-      {".hidden", ElfHeader()}, {".hid/inner", ElfHeader()}, {"a&\"<\x01>", ElfHeader()},
-      {"d&\"/f", ElfHeader()}};
+      {"ver2", ElfHeader(2, 1, 2)}, {"empty", ""}, {"digits", "123456789"},
+      {"elf", ElfHeader(2, 1, 1, 0, 4097 - 8)}, {"sparse", ElfHeader()}, {".hidden", ElfHeader()},
+      {".hid/inner", ElfHeader()}, {"a&\"<\x01>", ElfHeader()}, {"d&\"/f", ElfHeader()}};
   for (const auto& [name, content] : files) tree.Write(name, content);
+  const UniqueFd sparse(open((tree / "sparse").c_str(), O_WRONLY | O_CLOEXEC));
+  ASSERT_EQ(pwrite(sparse.Get(), "tail", 4, (1 << 20) - 4), 4);  // the last 4 of 1 MiB
+  const struct timespec old[2] = {{1000000, 0}, {1000000, 0}};
+  ASSERT_EQ(utimensat(AT_FDCWD, (tree / "elf").c_str(), old, 0), 0);
   fs::create_symlink(tree / "c32", tree / "link");
+  fs::create_directory_symlink(tree / "d&\"", tree / "dirlink");
   ASSERT_EQ(mkfifo((tree / "pipe").c_str(), 0644), 0);
+  ASSERT_TRUE(MakeDevice(tree / "zero"));
   const std::string root = tree.path().string();
-  const ScanResult elf = Scan(root, false, true);
-  EXPECT_EQ(Values(elf.rows, "c4"),
-            (Strings{"a&amp;&quot;&lt;?&gt;", "abi3", "c32", "c64be", "f", "nine"}));
-  EXPECT_EQ(Values(elf.rows, "c11"),
-            (Strings{root, root, root, root, root, root + "/d&amp;&quot;"}));
-  // Hidden entries are never visited.
-  EXPECT_EQ(std::pair(elf.counters.entries, elf.counters.rows), std::pair(16u, 6u));
-  const ScanResult all = Scan(root, true, true);
-  EXPECT_EQ(Values(all.rows, "c4"),
-            (Strings{"a&amp;&quot;&lt;?&gt;", "abi3", "abi9", "c32", "c64be", "class3", "eight",
-                     "enc0", "f", "nine", "text", "ver2"}));
+  const Strings elf{"a&amp;&quot;&lt;?&gt;", "abi3", "c32", "c64be", "elf", "f", "nine", "sparse"};
+  const Strings all{"a&amp;&quot;&lt;?&gt;", "abi3", "abi9", "c32", "c64be", "class3", "digits",
+                    "eight", "elf", "enc0", "f", "nine", "sparse", "ver2"};
+  for (const bool allFiles : {false, true}) {
+    for (const bool crc : {false, true}) {
+      const ScanResult r = Scan(root, Options(allFiles, crc));
+      EXPECT_EQ(r.rows, Scan(root, Options(allFiles, crc, false)).rows) << allFiles << crc;
+      EXPECT_EQ(Values(r.rows, "c4"), allFiles ? all : elf) << allFiles << crc;
+      EXPECT_EQ(r.counters.entries, 20u);
+      EXPECT_EQ(ValueIn(r.rows, "elf", "c17"), crc ? "8641FAF2" : "");
+      EXPECT_EQ(ValueIn(r.rows, "sparse", "c17"), crc ? "9DCA0E78" : "");
+      EXPECT_EQ(ValueIn(r.rows, "digits", "c17"), !allFiles ? "<no row>" : crc ? "CBF43926" : "");
+      EXPECT_EQ(ValueIn(r.rows, "elf", "c15"), "1970-01-12 13:46:40");
+    }
+  }
+  struct stat st {};
+  EXPECT_TRUE(stat((tree / "elf").c_str(), &st) == 0 && st.st_atime == 1000000);
+  Strings directories(7, root);
+  directories.push_back(root + "/d&amp;&quot;");
+  EXPECT_EQ(Values(Scan(root).rows, "c11"), directories);
 }
 
-TEST(FileScan, ChecksumsOnlyWithCrcAndAccessTimesKept) {
-  TempDir tree;
-  tree.Write("digits", "123456789");
-  const fs::path elf = tree.Write("elf", ElfHeader(2, 1, 1, 0, 4097 - 8));
-  struct timespec old[2] = {{1000000, 0}, {1000000, 0}};
-  ASSERT_EQ(utimensat(AT_FDCWD, elf.c_str(), old, 0), 0);
-  // A sparse ELF file: header, a hole, "tail" as its last 4 of 1 MiB.
-  const fs::path sparse = tree.Write("sparse", ElfHeader());
-  const UniqueFd fd(open(sparse.c_str(), O_WRONLY | O_CLOEXEC));
-  ASSERT_EQ(pwrite(fd.Get(), "tail", 4, (1 << 20) - 4), 4);
-  const std::string root = tree.path().string();
-  EXPECT_EQ(Values(Scan(root, true, false).rows, "c17"), (Strings{"", "", ""}));
-  EXPECT_EQ(Values(Scan(root, true, true).rows, "c17"),
-            (Strings{"8641FAF2", "9DCA0E78", "CBF43926"}));
-  // The ELF test's header read is part of the checksum.
-  const ScanResult r = Scan(root, false, true);
-  EXPECT_EQ(Values(r.rows, "c17"), (Strings{"8641FAF2", "9DCA0E78"}));
-  EXPECT_EQ(Values(r.rows, "c15")[0], FormatUtc(1000000));
-  struct stat st {};
-  ASSERT_EQ(stat(elf.c_str(), &st), 0);
-  EXPECT_EQ(st.st_atime, 1000000);
+// At the pause before the 12th entry, the first of the third directory's
+// four files, every entry not yet visited is swapped for a link to a
+// directory or an ELF file, a FIFO with data waiting, one without a writer,
+// or a device. None is followed, read or waited for, whether the scan trusts
+// the entry types or stats each entry: the eight files before the pause
+// alone get rows.
+TEST(FileScan, EntriesSwappedAfterTheDirectoryReadAreNeitherFollowedNorRead) {
+  for (int mode = 0; mode < 8; ++mode) {
+    TempDir top;
+    const fs::path root = top.Dir("root"), away = top.Dir("away");
+    top.Write("planted/elf", ElfHeader());
+    for (const char* fifo : {"fifo", "lonely"}) ASSERT_EQ(mkfifo((top / fifo).c_str(), 0600), 0);
+    const UniqueFd writer(open((top / "fifo").c_str(), O_RDWR | O_CLOEXEC));
+    ASSERT_EQ(write(writer.Get(), "waiting", 7), 7);
+    const auto plant = [&](const fs::path& at, int kind) {
+      switch (kind % 5) {
+        case 0: fs::create_directory_symlink(top / "planted", at); break;
+        case 1: fs::create_symlink(top / "planted/elf", at); break;
+        case 2: fs::create_hard_link(top / "fifo", at); break;
+        case 3: fs::create_hard_link(top / "lonely", at); break;
+        default: MakeDevice(at);
+      }
+    };
+    for (int i = 0; i < 48; ++i)
+      top.Write("root/d" + std::to_string(i / 4) + "/f" + std::to_string(i % 4), ElfHeader());
+    FileScanOptions o = Options(mode & 1, mode & 2, mode & 4);
+    o.pauseMs = 1;
+    o.sleep = [&, swapped = false](int) mutable {
+      for (int d = 0; d < 12 && !swapped; ++d) {
+        const fs::path dir = root / ("d" + std::to_string(d));
+        for (int f = 0; f < 4; ++f) {
+          fs::remove(dir / ("f" + std::to_string(f)));
+          plant(dir / ("f" + std::to_string(f)), f + 1);
+        }
+        fs::rename(dir, away / dir.filename());
+        plant(dir, d);
+      }
+      swapped = true;
+    };
+    EXPECT_EQ(Values(Scan(root.string(), o).rows, "c4").size(), 8u) << mode;
+    char waiting[8] = {};
+    EXPECT_EQ(read(writer.Get(), waiting, sizeof waiting), 7) << mode;
+  }
 }
 
 // Ignored directories are left out with everything below, but still count
@@ -129,17 +185,20 @@ TEST(FileScan, IgnoreValuesAndRootForms) {
   const std::string data = (tree / "data").string();
   std::string lowered = data;
   ToLower(lowered);
-  const ScanResult r = Scan(data + "/", false, false, {"", "*CACHE", data + "/SUB/"});
+  FileScanOptions o;
+  o.ignoreValues = {"", "*CACHE", data + "/SUB/"};
+  const ScanResult r = Scan(data + "/", o);
   EXPECT_EQ(Values(r.rows, "c11"), (Strings{data, data + "/keep"}));
   EXPECT_NE(r.console.find("ignore2: " + lowered + "/cache\n"), std::string::npos) << r.console;
   EXPECT_NE(r.console.find("ignore3: " + lowered + "/sub\n"), std::string::npos) << r.console;
   EXPECT_EQ(r.counters.entries, 5u);
-  const ScanResult all = Scan(data, false, false, {"*"});
+  o.ignoreValues = {"*"};
+  const ScanResult all = Scan(data, o);
   EXPECT_EQ(all.rows + all.console, "ignore1: " + lowered + "\n");
-
   const fs::path old = fs::current_path();
   fs::current_path(tree.path());
-  const ScanResult relative = Scan("data", false, false, {"/SUB"});
+  o.ignoreValues = {"/SUB"};
+  const ScanResult relative = Scan("data", o);
   fs::current_path(old);
   EXPECT_EQ(Values(relative.rows, "c11"), (Strings{"data", "data/Cache/x", "data/keep"}));
   EXPECT_EQ(relative.console, "ignore3: /sub\n");
@@ -157,55 +216,52 @@ TEST(FileScan, ProgressLineAtLevelZero) {
     snprintf(head, sizeof head, "\r%08u %08u ", i, i - 1);
     want += (head + root + std::string(80, ' ')).substr(0, 80);
   }
-  EXPECT_EQ(Scan(root, false, false, {}, Log::kDisplay).console, want);
-
+  EXPECT_EQ(Scan(root, {}, Log::kDisplay).console, want);
   ProgressLine cut;  // long paths are cut, big counters kept whole
   FormatProgressLine(cut, 123456789, 4294967295u, std::string(200, 'p'));
   EXPECT_EQ(std::string(cut.data(), cut.size()), "\r123456789 4294967295 " + std::string(58, 'p'));
 }
 
-TEST(FileScan, LogLevels) {
+// Directories from level 1 on, every entry at level 2; at every level but
+// -1 one line at the end counts the entries left out for their path's
+// length (after ending the progress line at level 0). The root lies so deep
+// that d/f fits, and d/nnn... does not.
+TEST(FileScan, LogLevelsAndEntriesLeftOutForTheirPath) {
   TempDir tree;
-  const std::string d = tree.Write("d/f", "x").parent_path().string();
-  const std::pair<int, std::string> cases[] = {
-      {1, d + "\n"}, {2, d + "\n" + d + "\n" + d + "/f\n"}, {3, d + "\n"}, {-1, ""}};
-  for (const auto& [level, logged] : cases)
-    EXPECT_EQ(Scan(tree.path().string(), false, false, {}, level).console, logged) << level;
-}
-
-// One line at the end counts the entries left out for their path's length,
-// at every level but -1.
-TEST(FileScan, LongPathsCountedInOneLine) {
-  TempDir tree;
-  UniqueFd level(open(tree.path().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-  for (char c = 'a'; c < 'a' + 20; ++c) {  // 20 levels of 251 bytes: the last ones too deep
-    const std::string name(250, c);
+  std::string root = tree.path().string();
+  UniqueFd level(open(root.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  while (root.size() < 3880) {
+    const std::string name(std::min<size_t>(250, 3880 - root.size()), 'a');
     ASSERT_EQ(mkdirat(level.Get(), name.c_str(), 0755), 0);
     level = UniqueFd(openat(level.Get(), name.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    root += "/" + name;
   }
-  const std::string line = "\nEntries left out, paths longer than 4096 bytes: 1\n";
-  for (int logLevel : {Log::kDisplay, Log::kMessages}) {
-    const std::string console = Scan(tree.path().string(), false, false, {}, logLevel).console;
-    EXPECT_EQ(console.find(line), console.size() - line.size()) << logLevel;
-  }
-  EXPECT_EQ(Scan(tree.path().string()).console, "");
+  const std::string d = root + "/d", count = "Entries left out, paths longer than 4096 bytes: 1\n";
+  ASSERT_EQ(mkdirat(level.Get(), "d", 0755), 0);
+  for (const std::string& name : {std::string("d/f"), "d/" + std::string(250, 'n')})
+    UniqueFd(openat(level.Get(), name.c_str(), O_CREAT | O_WRONLY | O_CLOEXEC, 0644));
+  const auto progress = [&](char entry) {
+    return "\r0000000" + std::string(1, entry) + " 00000000 " + root.substr(0, 61);
+  };
+  const std::pair<int, std::string> cases[] = {
+      {0, progress('1') + progress('2') + "\n" + count}, {1, d + "\n" + count},
+      {2, d + "\n" + d + "\n" + d + "/f\n" + count}, {3, d + "\n" + count}, {-1, ""}};
+  for (const auto& [logLevel, logged] : cases)
+    EXPECT_EQ(Scan(root, {}, logLevel).console, logged) << logLevel;
 }
 
 // Mounts that go away before the tree they sit in is removed.
-class Mounts {
- public:
+struct Mounts {
+  std::vector<fs::path> targets;
   ~Mounts() {
-    for (auto at = targets_.rbegin(); at != targets_.rend(); ++at) umount2(at->c_str(), MNT_DETACH);
+    for (auto at = targets.rbegin(); at != targets.rend(); ++at) umount2(at->c_str(), MNT_DETACH);
   }
-  bool Add(const char* source, const fs::path& target, const char* type, unsigned long flags) {
+  bool Add(const char* source, const fs::path& target, const char* type, unsigned long flags = 0) {
     fs::create_directories(target);
     if (mount(source, target.c_str(), type, flags, nullptr) != 0) return false;
-    targets_.push_back(target);
+    targets.push_back(target);
     return true;
   }
-
- private:
-  std::vector<fs::path> targets_;
 };
 
 // Kernel file systems are never entered wherever they are mounted, the root
@@ -216,22 +272,21 @@ TEST(FileScan, KernelFileSystemsAreNotEntered) {
     GTEST_SKIP() << "no private mount namespace (needs root): " << std::strerror(errno);
   TempDir tree;
   Mounts mounts;
-  ASSERT_TRUE(mounts.Add("proc", tree / "proc", "proc", 0) &&
+  ASSERT_TRUE(mounts.Add("proc", tree / "proc", "proc") &&
               mounts.Add("/proc", tree / "bound", nullptr, MS_BIND) &&
-              mounts.Add("sysfs", tree / "d/sys", "sysfs", 0) &&
-              mounts.Add("tmpfs", tree / "d/tmp", "tmpfs", 0))
+              mounts.Add("sysfs", tree / "d/sys", "sysfs") &&
+              mounts.Add("tmpfs", tree / "d/tmp", "tmpfs"))
       << std::strerror(errno);
   tree.Write("d/tmp/elf", ElfHeader());
-  const std::string root = tree.path().string();
-  const ScanResult r = Scan(root, true, true, {}, Log::kMessages);
+  const std::string root = tree.path().string(), proc = root + "/proc";
+  const ScanResult r = Scan(root, Options(true, true), Log::kMessages);
   EXPECT_EQ(Values(r.rows, "c11"), Strings{root + "/d/tmp"});
   for (const std::string skipped : {"/proc: proc", "/bound: proc", "/d/sys: sysfs"})
     EXPECT_NE(r.console.find("skip " + root + skipped + " file system\n"), std::string::npos)
         << r.console;
-  const std::string proc = root + "/proc";
-  EXPECT_EQ(Scan(proc, false, true, {}, Log::kMessages).console,
+  EXPECT_EQ(Scan(proc, Options(false, true), Log::kMessages).console,
             "skip " + proc + ": proc file system\n");
-  const ScanResult quiet = Scan(proc, true, true, {}, Log::kDisplay);
+  const ScanResult quiet = Scan(proc, Options(true, true), Log::kDisplay);
   EXPECT_EQ(quiet.rows + quiet.console, "");
 }
 
@@ -239,10 +294,12 @@ TEST(FileScan, PauseEveryElevenEntriesAcrossDirectoriesAndCalls) {
   TempDir tree;
   for (int i = 0; i < 19; ++i) tree.Write((i < 10 ? "a/f" : "b/f") + std::to_string(i), "x");
   const std::string root = tree.path().string();
-  const ScanResult r = Scan(root, false, false, {}, -1, 1);  // 21 entries: pause at 12th
-  const ScanResult again = Scan(root, false, false, {}, -1, 1, r.counters);  // 23rd, 34th
-  EXPECT_EQ(std::make_tuple(r.sleeps, r.counters.sinceLastPause, again.sleeps, again.counters.entries),
-            std::make_tuple(1, 10, 2, 42u));
+  FileScanOptions o;
+  o.pauseMs = 1;
+  const ScanResult r = Scan(root, o);  // 21 entries: pause at 12th
+  const ScanResult again = Scan(root, o, Log::kSilent, r.counters);  // 23rd, 34th
+  EXPECT_EQ(std::tuple(r.sleeps, r.counters.sinceLastPause, again.sleeps, again.counters.entries),
+            std::tuple(1, 10, 2, 42u));
   EXPECT_EQ(Scan(root).sleeps, 0);
 }
 

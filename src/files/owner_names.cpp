@@ -26,10 +26,15 @@ std::string LookUp(uid_t uid) {
 }  // namespace
 
 const std::string& OwnerNames::Get(uid_t uid) {
-  if (auto it = cache_.find(uid); it != cache_.end()) return it->second;
-  if (cache_.size() >= kMaxCached) {
+  if (last_ && uid == lastUid_) return *last_;
+  lastUid_ = uid;
+  if (auto it = cache_.find(uid); it != cache_.end()) {
+    last_ = &it->second;
+  } else if (cache_.size() >= kMaxCached) {
     uncached_ = LookUp(uid);
-    return uncached_;
+    last_ = &uncached_;
+  } else {
+    last_ = &cache_.emplace(uid, LookUp(uid)).first->second;
   }
-  return cache_.emplace(uid, LookUp(uid)).first->second;
+  return *last_;
 }

@@ -16,4 +16,7 @@ class OwnerNames {
   static constexpr size_t kMaxCached = 4096;
   std::unordered_map<uid_t, std::string> cache_;
   std::string uncached_;
+  // The last answer: rows of one directory mostly share their owner.
+  uid_t lastUid_ = 0;
+  const std::string* last_ = nullptr;
 };

@@ -14,6 +14,12 @@ namespace {
 
 constexpr int kDirFlags = O_RDONLY | O_DIRECTORY | O_NONBLOCK | O_CLOEXEC;
 
+// A name read ahead and its type as the directory reported it.
+struct ReadAheadName {
+  std::string name;
+  unsigned char type;
+};
+
 // One directory on the walk's stack. While open it is read through its
 // live DirSearch, or, once it had to give up its descriptor and was
 // reopened, from the names read ahead before that.
@@ -21,7 +27,7 @@ struct Frame {
   std::unique_ptr<DirSearch> search;  // live stream, or none
   UniqueFd fd;                         // descriptor after a reopen
   bool primed = false;                 // search holds an unreturned first entry
-  std::vector<std::string> readAhead;  // names still to visit once closed
+  std::vector<ReadAheadName> readAhead;  // names still to visit once closed
   size_t nextReadAhead = 0;
   size_t pathEnd = 0;    // this directory's path is path[0, pathEnd)
   size_t nameBegin = 0;  // its own name is path[nameBegin, pathEnd)
@@ -45,7 +51,7 @@ class Walker {
   WalkSummary Run();
 
  private:
-  bool NextName(Frame& frame, std::string_view& name);
+  bool NextName(Frame& frame, std::string_view& name, unsigned char& type);
   void Push(std::unique_ptr<DirSearch> search);
   void GiveUpDescriptor(Frame& frame);
   void Pop();
@@ -71,7 +77,8 @@ WalkSummary Walker::Run() {
   while (!stack_.empty()) {
     Frame& top = stack_.back();
     std::string_view name;
-    if (!NextName(top, name)) {
+    unsigned char type;
+    if (!NextName(top, name, type)) {
       Pop();
       continue;
     }
@@ -84,8 +91,9 @@ WalkSummary Walker::Run() {
       ++summary_.longPaths;
       continue;
     }
-    const std::string_view directory(path_.data(), top.pathEnd);
-    if (!visitor_.VisitEntry(top.Fd(), directory, name, path_)) continue;
+    const WalkEntry entry{top.Fd(), std::string_view(path_.data(), top.pathEnd),
+                          std::string_view(path_).substr(nameBegin), path_, type};
+    if (!visitor_.VisitEntry(entry)) continue;
     if (!visitor_.EnterDirectory(path_)) continue;
     auto child = std::make_unique<DirSearch>();
     if (!child->FirstAt(top.Fd(), path_.c_str() + nameBegin, "*") ||
@@ -97,7 +105,7 @@ WalkSummary Walker::Run() {
   return summary_;
 }
 
-bool Walker::NextName(Frame& frame, std::string_view& name) {
+bool Walker::NextName(Frame& frame, std::string_view& name, unsigned char& type) {
   if (frame.search) {
     if (frame.primed) {
       frame.primed = false;
@@ -105,10 +113,13 @@ bool Walker::NextName(Frame& frame, std::string_view& name) {
       return false;
     }
     name = frame.search->name();
+    type = frame.search->type();
     return true;
   }
   if (!frame.fd || frame.nextReadAhead >= frame.readAhead.size()) return false;
-  name = frame.readAhead[frame.nextReadAhead++];
+  const ReadAheadName& next = frame.readAhead[frame.nextReadAhead++];
+  name = next.name;
+  type = next.type;
   return true;
 }
 
@@ -132,9 +143,12 @@ void Walker::GiveUpDescriptor(Frame& frame) {
   if (frame.search) {
     // The rest of the stream is read now, in its order, so the walk can
     // resume from it without the descriptor.
-    std::vector<std::string> rest;
-    if (frame.primed) rest.emplace_back(frame.search->name());
-    while (frame.search->Next()) rest.emplace_back(frame.search->name());
+    std::vector<ReadAheadName> rest;
+    const auto take = [&] {
+      rest.push_back({std::string(frame.search->name()), frame.search->type()});
+    };
+    if (frame.primed) take();
+    while (frame.search->Next()) take();
     frame.readAhead = std::move(rest);
     frame.nextReadAhead = 0;
     frame.primed = false;

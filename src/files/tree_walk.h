@@ -13,6 +13,17 @@
 // out with everything below them, so no row and no path grows past it.
 constexpr size_t kMaxWalkPath = 4096;
 
+// One entry (never "." or ".." or a hidden name) of a directory being walked.
+struct WalkEntry {
+  int dirFd;                   // the directory, open
+  std::string_view directory;  // its path
+  std::string_view name;       // the entry's name: the end of `path`, so zero-terminated
+  const std::string& path;     // the entry's full path, at most kMaxWalkPath bytes
+  // The type the directory reported (DT_REG, DT_DIR, ...), DT_UNKNOWN where
+  // the file system does not say. The entry may have been replaced since.
+  unsigned char type;
+};
+
 class TreeVisitor {
  public:
   virtual ~TreeVisitor() = default;
@@ -22,11 +33,9 @@ class TreeVisitor {
   // Once that directory is open as `dirFd`, before its entries are
   // visited; false leaves them out.
   virtual bool OpenedDirectory(int /*dirFd*/, const std::string& /*path*/) { return true; }
-  // One entry (never "." or ".." or a hidden name) of the directory
-  // `directory`, open as `dirFd`; `path` is the entry's full path, at most
-  // kMaxWalkPath bytes. True when the entry is a directory to walk into next.
-  virtual bool VisitEntry(int dirFd, std::string_view directory, std::string_view name,
-                          const std::string& path) = 0;
+  // True when the entry is a directory to walk into next; the walk opens
+  // it refusing anything else, a link included.
+  virtual bool VisitEntry(const WalkEntry& entry) = 0;
 };
 
 struct WalkSummary {

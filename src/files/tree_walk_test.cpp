@@ -1,5 +1,6 @@
 #include "files/tree_walk.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -51,19 +52,19 @@ void Recurse(int parentFd, const std::string& path, std::vector<std::string>& ou
 class Recorder : public TreeVisitor {
  public:
   bool EnterDirectory(const std::string&) override { return true; }
-  bool VisitEntry(int dirFd, std::string_view, std::string_view name,
-                  const std::string& path) override {
-    visited.push_back(path);
+  bool VisitEntry(const WalkEntry& entry) override {
+    visited.push_back(entry.path);
     maxOpen = std::max(maxOpen, OpenDescriptors());
     struct stat st {};
-    const bool statted = fstatat(dirFd, std::string(name).c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0;
+    const bool statted = fstatat(entry.dirFd, entry.name.data(), &st, AT_SYMLINK_NOFOLLOW) == 0;
     statFailures += !statted;
-    if (onEntry) onEntry(path);
+    typeMismatches += statted && entry.type != DT_UNKNOWN && entry.type != IFTODT(st.st_mode);
+    if (onEntry) onEntry(entry.path);
     return statted && S_ISDIR(st.st_mode);
   }
 
   std::vector<std::string> visited;
-  int maxOpen = 0, statFailures = 0;
+  int maxOpen = 0, statFailures = 0, typeMismatches = 0;
   std::function<void(const std::string&)> onEntry;
 };
 
@@ -80,8 +81,8 @@ void Grow(const TempDir& tree, std::mt19937& rng, const std::string& rel, int de
 }
 
 // However few directories it may hold open, the walk re-opens what it had
-// to close and keeps the order of a plain recursion; entries whose path is
-// too long are counted, neither visited nor entered.
+// to close and keeps the order of a plain recursion and the entries' types;
+// entries whose path is too long are counted, neither visited nor entered.
 TEST(TreeWalk, SameOrderAsPlainRecursionWithinTheDescriptorAndPathBounds) {
   TempDir tree;
   std::mt19937 rng(99);
@@ -111,7 +112,7 @@ TEST(TreeWalk, SameOrderAsPlainRecursionWithinTheDescriptorAndPathBounds) {
     Recorder rec;
     EXPECT_EQ(WalkTree(root, rec, static_cast<size_t>(bound)).longPaths, longPaths);
     EXPECT_EQ(rec.visited, want) << "bound " << bound;
-    EXPECT_EQ(rec.statFailures, 0);
+    EXPECT_EQ(rec.statFailures + rec.typeMismatches, 0);
     EXPECT_LE(rec.maxOpen, base + bound) << "bound " << bound;
   }
 

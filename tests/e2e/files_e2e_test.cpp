@@ -36,24 +36,22 @@ std::pair<AgentResult, std::string> ScanWithAgent(const std::string& root, const
   return s;
 }
 
-std::string Utc(time_t t) {
-  char text[32];
-  struct tm parts {};
-  strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", gmtime_r(&t, &parts));
-  return text;
-}
-
+// The row of `file` as lstat, getpwuid and strftime give its values.
 std::string ExpectedRow(const fs::path& file, const std::string& name, const std::string& dir,
                         const std::string& crc = "") {
   struct stat st {};
   if (lstat(file.c_str(), &st) != 0) return "<no file " + file.string() + ">";
+  const auto utc = [](time_t t) {
+    char text[32];
+    struct tm parts {};
+    return std::string(text, strftime(text, sizeof text, "%F %T", gmtime_r(&t, &parts)));
+  };
   const passwd* pw = getpwuid(st.st_uid);
-  std::string row = "\t\t<z:row c0=\"\" c1=\"\" c2=\"\" c3=\"\" c4=\"" + name;
-  row.append("\" c5=\"").append(std::to_string(st.st_size)).append("\" c6=\"");
-  row.append(Utc(st.st_ctime)).append("\" c7=\"\" c8=\"").append(pw ? pw->pw_name : "");
-  row.append("\" c9=\"\" c10=\"\" c11=\"").append(dir).append("\" c12=\"").append(Utc(st.st_mtime));
-  row.append("\" c13=\"\" c14=\"\" c15=\"").append(Utc(st.st_atime)).append("\" c16=\"0\" c17=\"");
-  return row.append(crc).append("\"/>\r\n");
+  return "\t\t<z:row c0=\"\" c1=\"\" c2=\"\" c3=\"\" c4=\"" + name + "\" c5=\"" +
+         std::to_string(st.st_size) + "\" c6=\"" + utc(st.st_ctime) + "\" c7=\"\" c8=\"" +
+         (pw ? pw->pw_name : "") + "\" c9=\"\" c10=\"\" c11=\"" + dir + "\" c12=\"" +
+         utc(st.st_mtime) + "\" c13=\"\" c14=\"\" c15=\"" + utc(st.st_atime) +
+         "\" c16=\"0\" c17=\"" + crc + "\"/>\r\n";
 }
 
 TEST(FilesE2E, AllFilesChecksumsIgnoredFoldersAndProgressLine) {
