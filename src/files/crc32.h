@@ -1,24 +1,14 @@
 // CRC-32 (reflected, polynomial 0xEDB88320, as in gzip and PNG).
 #pragma once
 
-#include <array>
 #include <cstddef>
 #include <cstdint>
 
-// Entry i: i shifted right eight times, XOR-ing the polynomial in for every 1 shifted out.
-extern const std::array<uint32_t, 256> kCrc32Table;
-
-// Folds one byte into the running checksum.
-inline uint32_t Crc32FoldByte(uint32_t crc, unsigned char byte) {
-  return (crc >> 8) ^ kCrc32Table[(crc ^ byte) & 0xFF];
-}
+#include "files/crc32_portable.h"
 
 // Folds `size` bytes into the running checksum; the same result as
 // Crc32FoldByte byte by byte, only faster. No pre- or post-inversion here.
 uint32_t Crc32Update(uint32_t crc, const unsigned char* data, size_t size);
-
-// The portable path of Crc32Update (slicing by 16), exposed for tests and benchmarks.
-uint32_t Crc32UpdatePortable(uint32_t crc, const unsigned char* data, size_t size);
 
 // True when this processor has carry-less multiplication (PCLMULQDQ), and
 // its 256-bit form (VPCLMULQDQ), which Crc32Update then takes.

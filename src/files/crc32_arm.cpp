@@ -1,6 +1,6 @@
 #include "files/crc32_arm.h"
 
-#include "files/crc32.h"
+#include "files/crc32_portable.h"
 
 #if defined(__aarch64__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
 

@@ -1,6 +1,6 @@
 #include "files/crc32_clmul.h"
 
-#include "files/crc32.h"
+#include "files/crc32_portable.h"
 
 #if defined(__x86_64__) || defined(__i386__)
 
