@@ -68,8 +68,10 @@ struct RpmApi {
   Handle (*headerFree)(Handle) = nullptr;
   void (*tdReset)(Handle) = nullptr;
   std::uint64_t (*tdGetNumber)(Handle) = nullptr;
-  // Not needed to read; when present the tag containers are released.
+  // Not needed to read; when present the tag containers are released, and
+  // data the library made for a value (a translated group, say) with them.
   Handle (*tdFree)(Handle) = nullptr;
+  void (*tdFreeData)(Handle) = nullptr;
 
   bool TransactionSetUsable() const {
     return tdNew && tsCreate && tsInitIterator && dbNextIterator && tdReset && dbFreeIterator &&
@@ -109,6 +111,7 @@ RpmApi LookUpAll(const SharedLibrary& lib) {
   LookUp(lib, api.tdReset, "rpmtdReset");
   LookUp(lib, api.tdGetNumber, "rpmtdGetNumber");
   LookUp(lib, api.tdFree, "rpmtdFree");
+  LookUp(lib, api.tdFreeData, "rpmtdFreeData");
   return api;
 }
 
@@ -206,7 +209,7 @@ class TagContainers {
     record.helpLink = Text(5);
     record.installLocation = Text(6);
     record.userName = Text(7);
-    for (Handle td : tds_) api_.tdReset(td);
+    for (Handle td : tds_) (api_.tdFreeData ? api_.tdFreeData : api_.tdReset)(td);
     return record;
   }
 
