@@ -15,9 +15,10 @@ packages=(cmake g++ make libgtest-dev libgmock-dev libxml2-utils openssl libssl3
           dpkg-dev rpm systemd man-db groff-base lintian rpmlint)
 fuzz_packages=(clang libclang-rt-14-dev)
 # The cross build: compiler and emulator, and arm64 libraries from multiarch
-# for the TLS tests (libssl3) and for the .deb's dependencies (libstdc++6).
+# for the TLS tests (libssl3, and libssl-dev for their server) and for the
+# .deb's dependencies (libstdc++6).
 cross_packages=(g++-aarch64-linux-gnu libc6-dev-arm64-cross qemu-user
-                libssl3:arm64 libstdc++6:arm64)
+                libssl3:arm64 libssl-dev:arm64 libstdc++6:arm64)
 
 install_missing() {  # install_missing PACKAGE...
   local missing=()
@@ -88,8 +89,17 @@ cross_arm64() {
     cmake --build "$gtest/build" -j2
     cmake --install "$gtest/build"
   fi
+  # The tests' TLS server links the target's OpenSSL from multiarch. Its
+  # headers are split between /usr/include and the arm64 folder, and putting
+  # /usr/include itself on the path would hide the cross libc's: gather
+  # just the OpenSSL headers in one folder.
+  local ssl=$PWD/build-arm64-ssl multiarch=/usr/lib/aarch64-linux-gnu
+  mkdir -p "$ssl/include/openssl"
+  ln -sf /usr/include/openssl/* /usr/include/aarch64-linux-gnu/openssl/* "$ssl/include/openssl/"
   build build-arm64 -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DSCANUNIX_E2E=OFF \
-    -DGTest_DIR="$gtest/lib/cmake/GTest"
+    -DGTest_DIR="$gtest/lib/cmake/GTest" -DOPENSSL_INCLUDE_DIR="$ssl/include" \
+    -DOPENSSL_SSL_LIBRARY="$multiarch/libssl.so" -DOPENSSL_CRYPTO_LIBRARY="$multiarch/libcrypto.so" \
+    -DCMAKE_EXE_LINKER_FLAGS="-Wl,-rpath-link=$multiarch"
   run_tests build-arm64
 }
 
