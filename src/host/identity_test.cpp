@@ -51,7 +51,6 @@ TEST(OsDescription, KeyedLineRules) {
       {"X=1\nPRETTY_NAME=\"A \"B\"\n", "A "},
       {"PRETTY_NAME=A \"B\" C\nPRETTY_NAME=\"second\"\n", "A \"B\" C"},
       {"PRETTY_NAME=\nPRETTY_NAME=\"second\"\n", ""},
-      {"NAME=x\n", std::nullopt},
   };
   for (const auto& c : cases) EXPECT_EQ(KeyedValue(c.text, "PRETTY_NAME="), c.value) << c.text;
 }

@@ -18,7 +18,6 @@ TEST(Network, DefaultRouteInterface) {
   const struct {
     std::string table, interface;
   } cases[] = {
-      {"", ""},
       {header + local, ""},
       {header + Route("enp3s0", "00000000", "0003", "100", "00000000") + local, "enp3s0"},
       // The lowest metric wins, then the first line.
