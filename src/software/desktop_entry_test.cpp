@@ -9,8 +9,6 @@ using namespace std::string_literals;
 TEST(DesktopEntry, FirstKeyLinesOfTheGroupUpToTheLineEnd) {
   const std::string longName(4000, 'n');
   const std::pair<std::string, std::string> cases[] = {  // content, "name|program|categories"
-      {"[Desktop Entry]\nType=Application\nName=Viewer\nExec=viewer %u\nCategories=Graphics;\n",
-       "Viewer|viewer|Graphics;"},
       // Longer and localized keys are other keys; other groups do not count.
       {"Name=Before\n[Desktop Entry]\nGenericName=Web Browser\nName[de]=Netz\n"
        "X-GNOME-FullName=Full\nName=Browser\nTryExec=launch\nExec=foo %U\n"
@@ -23,9 +21,8 @@ TEST(DesktopEntry, FirstKeyLinesOfTheGroupUpToTheLineEnd) {
       {"[Desktop Entry]\nName=" + longName + "\n", longName + "||"},
       // No shortcut without the group header line or a whole "Name=" line in the group.
       {"[Desktop Entry]\nExec=x\nName=Last", "none"},
-      {"Name=App\nExec=app\n", "none"},
+      {"# [Desktop Entry]\nName=App\nExec=app\n", "none"},
       {"[Desktop Entry]\nName[de]=App\nGenericName=App\n", "none"},
-      {"# [Desktop Entry]\nName=App\n", "none"},
       {"[Desktop Entry]\n[Other]\nName=App\n", "none"},
   };
   for (const auto& [content, expected] : cases) {
