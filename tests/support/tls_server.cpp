@@ -6,8 +6,7 @@
 #include <sys/time.h>
 
 std::unique_ptr<TlsServerSession> TlsServerSession::Accept(int fd, const std::string& certFile,
-                                                           const std::string& keyFile,
-                                                           std::string& reason) {
+                                                           const std::string& keyFile) {
   const timeval limit{10, 0};
   ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
   ::setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &limit, sizeof limit);
@@ -15,16 +14,11 @@ std::unique_ptr<TlsServerSession> TlsServerSession::Accept(int fd, const std::st
   SSL_CTX* ctx = SSL_CTX_new(TLS_server_method());
   session->ctx_ = ctx;
   if (!ctx || SSL_CTX_use_certificate_chain_file(ctx, certFile.c_str()) != 1 ||
-      SSL_CTX_use_PrivateKey_file(ctx, keyFile.c_str(), SSL_FILETYPE_PEM) != 1) {
-    reason = "TLS: cannot load certificate " + certFile;
+      SSL_CTX_use_PrivateKey_file(ctx, keyFile.c_str(), SSL_FILETYPE_PEM) != 1)
     return nullptr;
-  }
   SSL* ssl = SSL_new(ctx);
   session->ssl_ = ssl;
-  if (!ssl || SSL_set_fd(ssl, fd) != 1 || SSL_accept(ssl) != 1) {
-    reason = "TLS: handshake failed";
-    return nullptr;
-  }
+  if (!ssl || SSL_set_fd(ssl, fd) != 1 || SSL_accept(ssl) != 1) return nullptr;
   return session;
 }
 

@@ -9,11 +9,11 @@
 class TlsServerSession : public Transport {
  public:
   // Handshake as a server over the connected socket `fd` with the PEM
-  // certificate chain and key; null on failure, with a one-line `reason`.
+  // certificate chain and key; null on failure.
   // Each receive and send on `fd` gives up after ten seconds, so a client
   // that stalls cannot hold a test.
   static std::unique_ptr<TlsServerSession> Accept(int fd, const std::string& certFile,
-                                                  const std::string& keyFile, std::string& reason);
+                                                  const std::string& keyFile);
   ~TlsServerSession() override;
 
   bool Write(const void* data, size_t size) override;
