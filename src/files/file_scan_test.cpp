@@ -11,6 +11,7 @@
 #include <cstring>
 #include <sstream>
 #include <string>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -30,11 +31,10 @@ std::string ElfHeader(char cls = 2, char data = 1, char version = 1, char abi = 
   return std::string{'\x7f', 'E', 'L', 'F', cls, data, version, abi}.append(extra, 'x');
 }
 
-FileScanOptions Options(bool allFiles = false, bool crc = false, bool useEntryTypes = true) {
+FileScanOptions Options(bool allFiles, bool crc, bool useEntryTypes = true, int pauseMs = 0) {
   FileScanOptions o;
-  o.allFiles = allFiles;
-  o.crc = crc;
-  o.useEntryTypes = useEntryTypes;
+  std::tie(o.allFiles, o.crc, o.useEntryTypes, o.pauseMs) =
+      std::tie(allFiles, crc, useEntryTypes, pauseMs);
   return o;
 }
 
@@ -101,7 +101,7 @@ TEST(FileScan, SelectsElfFilesOrEveryNonEmptyRegularFileWithOrWithoutEntryTypes)
   for (const auto& [name, content] : files) tree.Write(name, content);
   const UniqueFd sparse(open((tree / "sparse").c_str(), O_WRONLY | O_CLOEXEC));
   ASSERT_EQ(pwrite(sparse.Get(), "tail", 4, (1 << 20) - 4), 4);  // the last 4 of 1 MiB
-  const struct timespec old[2] = {{1000000, 0}, {1000000, 0}};
+  const struct timespec old[2] = {{1000000, 0}, {2000000, 0}};  // access, modification
   ASSERT_EQ(utimensat(AT_FDCWD, (tree / "elf").c_str(), old, 0), 0);
   fs::create_symlink(tree / "c32", tree / "link");
   fs::create_directory_symlink(tree / "d&\"", tree / "dirlink");
@@ -113,21 +113,21 @@ TEST(FileScan, SelectsElfFilesOrEveryNonEmptyRegularFileWithOrWithoutEntryTypes)
                     "eight", "elf", "enc0", "f", "nine", "sparse", "ver2"};
   for (const bool allFiles : {false, true}) {
     for (const bool crc : {false, true}) {
+      SCOPED_TRACE(testing::Message() << "allFiles " << allFiles << " crc " << crc);
       const ScanResult r = Scan(root, Options(allFiles, crc));
-      EXPECT_EQ(r.rows, Scan(root, Options(allFiles, crc, false)).rows) << allFiles << crc;
-      EXPECT_EQ(Values(r.rows, "c4"), allFiles ? all : elf) << allFiles << crc;
+      EXPECT_EQ(r.rows, Scan(root, Options(allFiles, crc, false)).rows);
+      EXPECT_EQ(Values(r.rows, "c4"), allFiles ? all : elf);
       EXPECT_EQ(r.counters.entries, 20u);
       EXPECT_EQ(ValueIn(r.rows, "elf", "c17"), crc ? "8641FAF2" : "");
       EXPECT_EQ(ValueIn(r.rows, "sparse", "c17"), crc ? "9DCA0E78" : "");
       EXPECT_EQ(ValueIn(r.rows, "digits", "c17"), !allFiles ? "<no row>" : crc ? "CBF43926" : "");
-      EXPECT_EQ(ValueIn(r.rows, "elf", "c15"), "1970-01-12 13:46:40");
+      EXPECT_EQ(ValueIn(r.rows, "elf", "c15") + ValueIn(r.rows, "elf", "c12"),
+                "1970-01-12 13:46:401970-01-24 03:33:20");
+      EXPECT_GT(ValueIn(r.rows, "elf", "c6"), "2020");  // the change is now
     }
   }
   struct stat st {};
   EXPECT_TRUE(stat((tree / "elf").c_str(), &st) == 0 && st.st_atime == 1000000);
-  Strings directories(7, root);
-  directories.push_back(root + "/d&amp;&quot;");
-  EXPECT_EQ(Values(Scan(root).rows, "c11"), directories);
 }
 
 // At the pause before the 12th entry, the first of the third directory's
@@ -155,8 +155,7 @@ TEST(FileScan, EntriesSwappedAfterTheDirectoryReadAreNeitherFollowedNorRead) {
     };
     for (int i = 0; i < 48; ++i)
       top.Write("root/d" + std::to_string(i / 4) + "/f" + std::to_string(i % 4), ElfHeader());
-    FileScanOptions o = Options(mode & 1, mode & 2, mode & 4);
-    o.pauseMs = 1;
+    FileScanOptions o = Options(mode & 1, mode & 2, mode & 4, 1);
     o.sleep = [&, swapped = false](int) mutable {
       for (int d = 0; d < 12 && !swapped; ++d) {
         const fs::path dir = root / ("d" + std::to_string(d));
@@ -175,48 +174,53 @@ TEST(FileScan, EntriesSwappedAfterTheDirectoryReadAreNeitherFollowedNorRead) {
   }
 }
 
-// Ignored directories are left out with everything below, but still count
-// as entries; a root may end in "/" or be relative, whose subdirectories
-// are tested from their first "/".
-TEST(FileScan, IgnoreValuesAndRootForms) {
+// Ignored directories are left out with everything below, each with its
+// message, but still count as entries; a root may end in "/", be ignored
+// itself, or be relative, whose subdirectories are tested from their first "/".
+TEST(FileScan, IgnoredDirectoriesAndRootForms) {
   TempDir tree;
   for (const char* file : {"data/elf", "data/sub/elf", "data/Cache/x/elf", "data/keep/elf"})
     tree.Write(file, ElfHeader());
   const std::string data = (tree / "data").string();
   std::string lowered = data;
   ToLower(lowered);
-  FileScanOptions o;
-  o.ignoreValues = {"", "*CACHE", data + "/SUB/"};
-  const ScanResult r = Scan(data + "/", o);
-  EXPECT_EQ(Values(r.rows, "c11"), (Strings{data, data + "/keep"}));
-  EXPECT_NE(r.console.find("ignore2: " + lowered + "/cache\n"), std::string::npos) << r.console;
-  EXPECT_NE(r.console.find("ignore3: " + lowered + "/sub\n"), std::string::npos) << r.console;
-  EXPECT_EQ(r.counters.entries, 5u);
-  o.ignoreValues = {"*"};
-  const ScanResult all = Scan(data, o);
-  EXPECT_EQ(all.rows + all.console, "ignore1: " + lowered + "\n");
+  const std::tuple<std::string, Strings, Strings, std::string, uint32_t> cases[] = {
+      {data + "/", {"", "*CACHE"}, {data, data + "/keep", data + "/sub"},
+       "ignore2: " + lowered + "/cache\n", 6},
+      {"data", {"/SUB"}, {"data", "data/Cache/x", "data/keep"}, "ignore3: /sub\n", 7},
+      {data, {"*"}, {}, "ignore1: " + lowered + "\n", 0}};
   const fs::path old = fs::current_path();
   fs::current_path(tree.path());
-  o.ignoreValues = {"/SUB"};
-  const ScanResult relative = Scan("data", o);
+  for (const auto& [root, ignore, directories, console, entries] : cases) {
+    FileScanOptions o;
+    o.ignoreValues = ignore;
+    const ScanResult r = Scan(root, o);
+    EXPECT_EQ(std::tuple(Values(r.rows, "c11"), r.console, r.counters.entries),
+              std::tie(directories, console, entries)) << root;
+  }
   fs::current_path(old);
-  EXPECT_EQ(Values(relative.rows, "c11"), (Strings{"data", "data/Cache/x", "data/keep"}));
-  EXPECT_EQ(relative.console, "ignore3: /sub\n");
 }
 
 // With every entry an ELF file the counters do not depend on the order the
-// directory delivers; an entry's row counts from the next line on.
-TEST(FileScan, ProgressLineAtLevelZero) {
+// directory delivers; an entry's row counts from the next line on. The pause
+// comes before every 12th entry, counted on from one call to the next.
+TEST(FileScan, ProgressLineAndPauses) {
   TempDir tree;
   const std::string root = tree.path().string();
   std::string want;
-  for (uint32_t i = 1; i <= 6; ++i) {
+  for (uint32_t i = 1; i <= 21; ++i) {
     tree.Write("f" + std::to_string(i), ElfHeader());
     char head[32];
     snprintf(head, sizeof head, "\r%08u %08u ", i, i - 1);
     want += (head + root + std::string(80, ' ')).substr(0, 80);
   }
-  EXPECT_EQ(Scan(root, {}, Log::kDisplay).console, want);
+  const FileScanOptions pausing = Options(false, false, true, 1);
+  const ScanResult r = Scan(root, pausing, Log::kDisplay);
+  EXPECT_EQ(r.console, want);
+  const ScanResult again = Scan(root, pausing, Log::kSilent, r.counters);  // 23rd, 34th
+  EXPECT_EQ(std::tuple(r.sleeps, r.counters.rows, again.sleeps, again.counters.entries),
+            std::tuple(1, 21u, 2, 42u));
+  EXPECT_EQ(Scan(root).sleeps, 0);
   ProgressLine cut;  // long paths are cut, big counters kept whole
   FormatProgressLine(cut, 123456789, 4294967295u, std::string(200, 'p'));
   EXPECT_EQ(std::string(cut.data(), cut.size()), "\r123456789 4294967295 " + std::string(58, 'p'));
@@ -229,17 +233,13 @@ TEST(FileScan, ProgressLineAtLevelZero) {
 TEST(FileScan, LogLevelsAndEntriesLeftOutForTheirPath) {
   TempDir tree;
   std::string root = tree.path().string();
-  UniqueFd level(open(root.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-  while (root.size() < 3880) {
-    const std::string name(std::min<size_t>(250, 3880 - root.size()), 'a');
-    ASSERT_EQ(mkdirat(level.Get(), name.c_str(), 0755), 0);
-    level = UniqueFd(openat(level.Get(), name.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    root += "/" + name;
-  }
+  while (root.size() < 3880)
+    root += "/" + std::string(std::min<size_t>(250, 3880 - root.size()), 'a');
   const std::string d = root + "/d", count = "Entries left out, paths longer than 4096 bytes: 1\n";
-  ASSERT_EQ(mkdirat(level.Get(), "d", 0755), 0);
-  for (const std::string& name : {std::string("d/f"), "d/" + std::string(250, 'n')})
-    UniqueFd(openat(level.Get(), name.c_str(), O_CREAT | O_WRONLY | O_CLOEXEC, 0644));
+  fs::create_directories(d);
+  const UniqueFd dir(open(d.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  for (const std::string& name : {std::string("f"), std::string(250, 'n')})
+    UniqueFd(openat(dir.Get(), name.c_str(), O_CREAT | O_WRONLY | O_CLOEXEC, 0644));
   const auto progress = [&](char entry) {
     return "\r0000000" + std::string(1, entry) + " 00000000 " + root.substr(0, 61);
   };
@@ -250,20 +250,6 @@ TEST(FileScan, LogLevelsAndEntriesLeftOutForTheirPath) {
     EXPECT_EQ(Scan(root, {}, logLevel).console, logged) << logLevel;
 }
 
-// Mounts that go away before the tree they sit in is removed.
-struct Mounts {
-  std::vector<fs::path> targets;
-  ~Mounts() {
-    for (auto at = targets.rbegin(); at != targets.rend(); ++at) umount2(at->c_str(), MNT_DETACH);
-  }
-  bool Add(const char* source, const fs::path& target, const char* type, unsigned long flags = 0) {
-    fs::create_directories(target);
-    if (mount(source, target.c_str(), type, flags, nullptr) != 0) return false;
-    targets.push_back(target);
-    return true;
-  }
-};
-
 // Kernel file systems are never entered wherever they are mounted, the root
 // included: a proc's vast kcore would be listed, and read without end with
 // checksums on. A tmpfs is an ordinary file system.
@@ -271,16 +257,23 @@ TEST(FileScan, KernelFileSystemsAreNotEntered) {
   if (unshare(CLONE_NEWNS) != 0 || mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0)
     GTEST_SKIP() << "no private mount namespace (needs root): " << std::strerror(errno);
   TempDir tree;
-  Mounts mounts;
-  ASSERT_TRUE(mounts.Add("proc", tree / "proc", "proc") &&
-              mounts.Add("/proc", tree / "bound", nullptr, MS_BIND) &&
-              mounts.Add("sysfs", tree / "d/sys", "sysfs") &&
-              mounts.Add("tmpfs", tree / "d/tmp", "tmpfs"))
-      << std::strerror(errno);
-  tree.Write("d/tmp/elf", ElfHeader());
-  const std::string root = tree.path().string(), proc = root + "/proc";
+  const std::string root = tree.Dir("tmpfs").string(), proc = root + "/proc";
+  ASSERT_EQ(mount("tmpfs", root.c_str(), "tmpfs", 0, nullptr), 0) << std::strerror(errno);
+  // Detaching the tmpfs takes the mounts below it along.
+  const struct Unmount {
+    std::string at;
+    ~Unmount() { umount2(at.c_str(), MNT_DETACH); }
+  } unmount{root};
+  const std::tuple<const char*, std::string, const char*, unsigned long> mounts[] = {
+      {"proc", "/proc", "proc", 0}, {"/proc", "/bound", nullptr, MS_BIND},
+      {"sysfs", "/d/sys", "sysfs", 0}};
+  for (const auto& [source, at, type, flags] : mounts) {
+    fs::create_directories(root + at);
+    ASSERT_EQ(mount(source, (root + at).c_str(), type, flags, nullptr), 0) << std::strerror(errno);
+  }
+  tree.Write("tmpfs/d/elf", ElfHeader());
   const ScanResult r = Scan(root, Options(true, true), Log::kMessages);
-  EXPECT_EQ(Values(r.rows, "c11"), Strings{root + "/d/tmp"});
+  EXPECT_EQ(Values(r.rows, "c11"), Strings{root + "/d"});
   for (const std::string skipped : {"/proc: proc", "/bound: proc", "/d/sys: sysfs"})
     EXPECT_NE(r.console.find("skip " + root + skipped + " file system\n"), std::string::npos)
         << r.console;
@@ -288,19 +281,6 @@ TEST(FileScan, KernelFileSystemsAreNotEntered) {
             "skip " + proc + ": proc file system\n");
   const ScanResult quiet = Scan(proc, Options(true, true), Log::kDisplay);
   EXPECT_EQ(quiet.rows + quiet.console, "");
-}
-
-TEST(FileScan, PauseEveryElevenEntriesAcrossDirectoriesAndCalls) {
-  TempDir tree;
-  for (int i = 0; i < 19; ++i) tree.Write((i < 10 ? "a/f" : "b/f") + std::to_string(i), "x");
-  const std::string root = tree.path().string();
-  FileScanOptions o;
-  o.pauseMs = 1;
-  const ScanResult r = Scan(root, o);  // 21 entries: pause at 12th
-  const ScanResult again = Scan(root, o, Log::kSilent, r.counters);  // 23rd, 34th
-  EXPECT_EQ(std::tuple(r.sleeps, r.counters.sinceLastPause, again.sleeps, again.counters.entries),
-            std::tuple(1, 10, 2, 42u));
-  EXPECT_EQ(Scan(root).sleeps, 0);
 }
 
 }  // namespace
