@@ -60,11 +60,12 @@ ScanResult Scan(const std::string& root, FileScanOptions o = {}, int logLevel = 
   return r;
 }
 
-// The values of one attribute over all rows, sorted.
-Strings Values(const std::string& rows, const std::string& attr) {
+// The lines of `text`, or the values of one attribute over its rows; sorted.
+Strings Sorted(const std::string& text, const std::string& attr = "") {
   Strings out;
-  std::istringstream lines(rows);
-  for (std::string row; std::getline(lines, row);) out.push_back(AttributeValue(row, attr));
+  std::istringstream lines(text);
+  for (std::string line; std::getline(lines, line);)
+    out.push_back(attr.empty() ? line : AttributeValue(line, attr));
   std::sort(out.begin(), out.end());
   return out;
 }
@@ -82,10 +83,12 @@ std::string ValueIn(const std::string& rows, const std::string& name, const std:
 
 // One hostile tree: ELF variants (ABI 0 and GNU's 3 selected, 9 not), empty
 // files, links, a FIFO, a device, hidden entries (never visited), markup and
-// control bytes in names, a sparse ELF file. Each mode writes the same bytes
+// control bytes in names, a sparse ELF file, an ignored directory (left out
+// with everything below, but counted). Each mode writes the same bytes
 // whether it trusts the entry types the directories report or, as where
-// none are reported, stats every entry; checksums come only with CRC, the
-// ELF test's header read counted in, and access times stay as they were.
+// none are reported, stats every entry, and whether the root ends in "/";
+// checksums come only with CRC, the ELF test's header read counted in, and
+// access times stay as they were. Ignoring "*" leaves out the root itself.
 TEST(FileScan, SelectsElfFilesOrEveryNonEmptyRegularFileWithOrWithoutEntryTypes) {
   TempDir tree;
   const std::pair<std::string, std::string> files[] = {
@@ -94,7 +97,8 @@ TEST(FileScan, SelectsElfFilesOrEveryNonEmptyRegularFileWithOrWithoutEntryTypes)
       {"abi9", ElfHeader(2, 1, 1, 9)}, {"class3", ElfHeader(3, 1)}, {"enc0", ElfHeader(2, 0)},
       {"ver2", ElfHeader(2, 1, 2)}, {"empty", ""}, {"digits", "123456789"},
       {"elf", ElfHeader(2, 1, 1, 0, 4097 - 8)}, {"sparse", ElfHeader()}, {".hidden", ElfHeader()},
-      {".hid/inner", ElfHeader()}, {"a&\"<\x01>", ElfHeader()}, {"d&\"/f", ElfHeader()}};
+      {".hid/inner", ElfHeader()}, {"a&\"<\x01>", ElfHeader()}, {"d&\"/f", ElfHeader()},
+      {"Cache/x/elf", ElfHeader()}};
   for (const auto& [name, content] : files) tree.Write(name, content);
   const UniqueFd sparse(open((tree / "sparse").c_str(), O_WRONLY | O_CLOEXEC));
   ASSERT_EQ(pwrite(sparse.Get(), "tail", 4, (1 << 20) - 4), 4);  // the last 4 of 1 MiB
@@ -105,16 +109,22 @@ TEST(FileScan, SelectsElfFilesOrEveryNonEmptyRegularFileWithOrWithoutEntryTypes)
   ASSERT_EQ(mkfifo((tree / "pipe").c_str(), 0644), 0);
   ASSERT_TRUE(MakeDevice(tree / "zero"));
   const std::string root = tree.path().string();
+  std::string lowered = root;
+  ToLower(lowered);
   const Strings elf{"a&amp;&quot;&lt;?&gt;", "abi3", "c32", "c64be", "elf", "f", "nine", "sparse"};
   const Strings all{"a&amp;&quot;&lt;?&gt;", "abi3", "abi9", "c32", "c64be", "class3", "digits",
                     "eight", "elf", "enc0", "f", "nine", "sparse", "ver2"};
   for (const bool allFiles : {false, true}) {
     for (const bool crc : {false, true}) {
       SCOPED_TRACE(testing::Message() << "allFiles " << allFiles << " crc " << crc);
-      const ScanResult r = Scan(root, Options(allFiles, crc));
-      EXPECT_EQ(r.rows, Scan(root, Options(allFiles, crc, false)).rows);
-      EXPECT_EQ(Values(r.rows, "c4"), allFiles ? all : elf);
-      EXPECT_EQ(std::tuple(r.counters.entries, r.sleeps), std::tuple(20u, 0));  // no pauses asked
+      FileScanOptions o = Options(allFiles, crc);
+      o.ignoreValues = {"", "*CACHE"};
+      const ScanResult r = Scan(root, o);
+      o.useEntryTypes = false;
+      EXPECT_EQ(r.rows, Scan(root + "/", o).rows);
+      EXPECT_EQ(Sorted(r.rows, "c4"), allFiles ? all : elf);
+      EXPECT_EQ(std::tuple(r.counters.entries, r.sleeps, r.console),  // no pauses asked
+                std::tuple(21u, 0, "ignore2: " + lowered + "/cache\n"));
       EXPECT_EQ(ValueIn(r.rows, "elf", "c17"), crc ? "8641FAF2" : "");
       EXPECT_EQ(ValueIn(r.rows, "sparse", "c17"), crc ? "9DCA0E78" : "");
       EXPECT_EQ(ValueIn(r.rows, "digits", "c17"), !allFiles ? "<no row>" : crc ? "CBF43926" : "");
@@ -125,6 +135,10 @@ TEST(FileScan, SelectsElfFilesOrEveryNonEmptyRegularFileWithOrWithoutEntryTypes)
   }
   struct stat st {};
   EXPECT_TRUE(stat((tree / "elf").c_str(), &st) == 0 && st.st_atime == 1000000);
+  FileScanOptions everything;
+  everything.ignoreValues = {"*"};
+  const ScanResult none = Scan(root, everything);
+  EXPECT_EQ(none.rows + none.console, "ignore1: " + lowered + "\n");
 }
 
 // At the pause before the 12th entry, the first of the third directory's
@@ -162,71 +176,40 @@ TEST(FileScan, EntriesSwappedAfterTheDirectoryReadAreNeitherFollowedNorRead) {
       }
       swapped = true;
     };
-    EXPECT_EQ(Values(Scan(root.string(), o).rows, "c4").size(), 8u) << mode;
+    EXPECT_EQ(Sorted(Scan(root.string(), o).rows, "c4").size(), 8u) << mode;
     char waiting[8] = {};
     EXPECT_EQ(read(writer.Get(), waiting, sizeof waiting), 7) << mode;
   }
 }
 
-// Ignored directories are left out with everything below, each with its
-// message, but still count as entries; the root may end in "/", or be
-// ignored itself.
-TEST(FileScan, IgnoredDirectories) {
-  TempDir tree;
-  for (const char* file : {"elf", "sub/elf", "Cache/x/elf"}) tree.Write(file, ElfHeader());
-  const std::string root = tree.path().string();
-  std::string lowered = root;
-  ToLower(lowered);
-  FileScanOptions o;
-  o.ignoreValues = {"", "*CACHE"};
-  const ScanResult r = Scan(root + "/", o);
-  EXPECT_EQ(std::tuple(Values(r.rows, "c11"), r.console, r.counters.entries),
-            std::tuple(Strings{root, root + "/sub"}, "ignore2: " + lowered + "/cache\n", 4u));
-  o.ignoreValues = {"*"};
-  const ScanResult all = Scan(root, o);
-  EXPECT_EQ(all.rows + all.console, "ignore1: " + lowered + "\n");
-}
-
-// With every entry an ELF file the counters do not depend on the order the
-// directory delivers; an entry's row counts from the next line on.
-TEST(FileScan, ProgressLine) {
-  TempDir tree;
-  const std::string root = tree.path().string();
-  std::string want;
-  for (uint32_t i = 1; i <= 6; ++i) {
-    tree.Write("f" + std::to_string(i), ElfHeader());
-    char head[32];
-    snprintf(head, sizeof head, "\r%08u %08u ", i, i - 1);
-    want += (head + root + std::string(80, ' ')).substr(0, 80);
-  }
-  EXPECT_EQ(Scan(root, {}, Log::kDisplay).console, want);
-  ProgressLine cut;  // long paths are cut, big counters kept whole
-  FormatProgressLine(cut, 123456789, 4294967295u, std::string(200, 'p'));
-  EXPECT_EQ(std::string(cut.data(), cut.size()), "\r123456789 4294967295 " + std::string(58, 'p'));
-}
-
-// Directories from level 1 on, every entry at level 2; at every level but
-// -1 one line at the end counts the entries left out for their path's
-// length (after ending the progress line at level 0). The root lies so deep
-// that d/f fits, and d/nnn... does not.
-TEST(FileScan, LogLevelsAndEntriesLeftOutForTheirPath) {
+// Directories from level 1 on, every entry at level 2 (in the directory's
+// order, so compared sorted); at every level but -1 one line at the end
+// counts the entries left out for their path's length (after ending the
+// progress line at level 0). The root lies so deep that d/f fits, and
+// d/nnn... does not. The progress line, cut to 80 bytes, counts the row of
+// the ELF file f or g from the next entry on, in either order.
+TEST(FileScan, LogLevelsProgressLineAndEntriesLeftOutForTheirPath) {
   TempDir tree;
   std::string root = tree.path().string();
   while (root.size() < 3880)
     root += "/" + std::string(std::min<size_t>(250, 3880 - root.size()), 'a');
   const std::string d = root + "/d", count = "Entries left out, paths longer than 4096 bytes: 1\n";
   fs::create_directories(d);
+  for (const char* name : {"/f", "/g"}) scanunix_test::WriteFile(d + name, ElfHeader());
   const UniqueFd dir(open(d.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-  for (const std::string& name : {std::string("f"), std::string(250, 'n')})
-    UniqueFd(openat(dir.Get(), name.c_str(), O_CREAT | O_WRONLY | O_CLOEXEC, 0644));
-  const auto progress = [&](char entry) {
-    return "\r0000000" + std::string(1, entry) + " 00000000 " + root.substr(0, 61);
+  UniqueFd(openat(dir.Get(), std::string(250, 'n').c_str(), O_CREAT | O_WRONLY | O_CLOEXEC, 0644));
+  const auto progress = [&](char entry, char rows) {
+    return "\r0000000" + std::string(1, entry) + " 0000000" + rows + " " + root.substr(0, 61);
   };
   const std::pair<int, std::string> cases[] = {
-      {0, progress('1') + progress('2') + "\n" + count}, {1, d + "\n" + count},
-      {2, d + "\n" + d + "\n" + d + "/f\n" + count}, {3, d + "\n" + count}, {-1, ""}};
+      {0, progress('1', '0') + progress('2', '0') + progress('3', '1') + "\n" + count},
+      {1, d + "\n" + count}, {2, d + "\n" + d + "\n" + d + "/f\n" + d + "/g\n" + count},
+      {3, d + "\n" + count}, {-1, ""}};
   for (const auto& [logLevel, logged] : cases)
-    EXPECT_EQ(Scan(root, {}, logLevel).console, logged) << logLevel;
+    EXPECT_EQ(Sorted(Scan(root, {}, logLevel).console), Sorted(logged)) << logLevel;
+  ProgressLine cut;  // big counters are kept whole
+  FormatProgressLine(cut, 123456789, 4294967295u, std::string(200, 'p'));
+  EXPECT_EQ(std::string(cut.data(), cut.size()), "\r123456789 4294967295 " + std::string(58, 'p'));
 }
 
 // Kernel file systems are never entered wherever they are mounted, the root
@@ -252,7 +235,7 @@ TEST(FileScan, KernelFileSystemsAreNotEntered) {
   }
   tree.Write("tmpfs/d/elf", ElfHeader());
   const ScanResult r = Scan(root, Options(true, true), Log::kMessages);
-  EXPECT_EQ(Values(r.rows, "c11"), Strings{root + "/d"});
+  EXPECT_EQ(Sorted(r.rows, "c11"), Strings{root + "/d"});
   for (const std::string skipped : {"/proc: proc", "/bound: proc", "/d/sys: sysfs"})
     EXPECT_NE(r.console.find("skip " + root + skipped + " file system\n"), std::string::npos)
         << r.console;
