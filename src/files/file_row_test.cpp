@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <random>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "base/document_text.h"
@@ -28,17 +29,14 @@ TEST(FileRow, EdgeValuesAreWrittenWhole) {
             "c6=\"2023-11-14 22:13:20\" c7=\"\" c8=\"o&amp;&lt;?\" c9=\"\" c10=\"\" c11=\"\" "
             "c12=\"1969-12-31 23:59:59\" c13=\"\" c14=\"\" c15=\"2000-02-29 00:00:00\" "
             "c16=\"0\" c17=\"FFFFFFFF\"/>\r\n");
-  row.crc = 0xab;
-  EXPECT_NE(Row(row).find(" c17=\"000000AB\"/>"), std::string::npos);
-  row.crc = 0;  // no checksum
-  EXPECT_NE(Row(row).find(" c17=\"\"/>"), std::string::npos);
-  for (const auto& [owner, directory] :
-       {std::pair("<", "/d/"), std::pair("", "/d/e"), std::pair("o", "/")}) {
-    row.owner = owner;
-    row.directory = directory;
+  for (const auto& [owner, directory, crc, c17] :
+       {std::tuple("<", "/d/", 0xabu, "000000AB"), std::tuple("", "/d/e", 0u, ""),  // 0: none
+        std::tuple("o", "/", 1u, "00000001")}) {
+    std::tie(row.owner, row.directory, row.crc) = std::tuple(owner, directory, crc);
     const std::string want = " c8=\"" + AttributeText(owner) + "\" c9=\"\" c10=\"\" c11=\"" +
                              AttributeText(RowDirectory(directory)) + "\" ";
     EXPECT_NE(Row(row).find(want), std::string::npos) << want;
+    EXPECT_TRUE(Row(row).ends_with(" c17=\"" + std::string(c17) + "\"/>\r\n")) << crc;
   }
 }
 
