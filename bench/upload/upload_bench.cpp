@@ -20,6 +20,7 @@
 #include "base/log.h"
 #include "loopback_server.h"
 #include "upload/base64.h"
+#include "config/settings.h"
 #include "upload/soap_upload.h"
 #include "upload/tcp_connection.h"
 
@@ -86,13 +87,11 @@ long PeakRssOfChild(Child kind, bool& ok) {
     bool result = true;
     if (kind == Child::kWholeFileInMemory) result = BuildWholeRequest();
     if (upload) {
-      std::ostringstream quiet;
-      Log log(Log::kDisplay, quiet, quiet);
       UploadSettings settings;
       settings.address = "http://127.0.0.1:" + std::to_string(port) + "/";
       settings.username = "user";
       settings.password = "secret";
-      result = UploadScanFile(kFilePath, settings, log);
+      result = UploadScanFile(kFilePath, settings, {}, [](UploadProgress) {}).ok();
     }
     ::_exit(result ? 0 : 1);
   }

@@ -12,6 +12,7 @@
 #include "base/log.h"
 #include "base/version.h"
 #include "host/identity.h"
+#include "host/network.h"
 
 namespace {
 

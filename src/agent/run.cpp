@@ -10,6 +10,7 @@
 
 #include "agent/element_guard.h"
 #include "agent/run_plan.h"
+#include "agent/run_steps.h"
 #include "agent/scan_document.h"
 #include "base/document_text.h"
 #include "base/output_file.h"
@@ -18,7 +19,7 @@
 #include "host/hypervisor.h"
 #include "software/package_scan.h"
 #include "software/shortcut_scan.h"
-#include "upload/soap_upload.h"
+#include "upload/tls_library.h"
 
 namespace {
 
@@ -42,7 +43,7 @@ HardwareFacts ProbeHardwareReporting(Log& log) {
     if (hardware.diskProbe == DiskProbe::kCannotOpen)
       log.Print("ERROR: Cannot open device /dev/sda\n");
     if (hardware.diskProbe == DiskProbe::kNoIdentity)
-      log.SystemError("HDD ioctl error", hardware.diskError);
+      log.Failed(hardware.diskFailure.failure());
   }
   return hardware;
 }
@@ -51,8 +52,8 @@ HardwareFacts ProbeHardwareReporting(Log& log) {
 // empty and the run says why.
 void WriteElement(OutputFile& file, DocumentWriter& document, Log& log, std::string_view what,
                   std::string_view empty, const std::function<void()>& write) {
-  if (const auto failure = WriteElementGuarded(file, document, empty, write))
-    log.Error(std::string(what) + " left out: " + *failure);
+  if (const Status written = WriteElementGuarded(file, document, empty, write); !written)
+    log.Error(std::string(what) + " left out: " + written.failure().reason);
 }
 
 // The last line, which says how the run ended; `detail` adds to it.
@@ -83,8 +84,8 @@ std::string ReadModuleDirectory() {
 }
 
 void ReportNetworkFailures(const NetworkIdentity& network, Log& log) {
-  if (network.macError != 0) log.SystemError("ioctl 1", network.macError);
-  if (network.ipError != 0) log.SystemError("ioctl 2", network.ipError);
+  if (!network.macProbe) log.Failed(network.macProbe.failure());
+  if (!network.ipProbe) log.Failed(network.ipProbe.failure());
 }
 
 RunOutcome RunScan(const RunStart& start, const Settings& settings, Log& log) {
@@ -109,10 +110,9 @@ RunOutcome RunScan(const RunStart& start, const Settings& settings, Log& log) {
   // Written under a private name beside the scan file, which keeps its old
   // content until the new one is complete.
   OutputFile file;
-  if (!file.Create(names.scanFile)) {
-    const int error = errno;
-    log.SystemError(names.scanFile, error);
-    return Finish(kNotSaved, names.scanFile, log, std::strerror(error));
+  if (const Status created = file.Create(names.scanFile); !created) {
+    log.Failed(created.failure());
+    return Finish(kNotSaved, names.scanFile, log, created.failure().Why());
   }
   DocumentWriter document(file);
   WriteDocumentHeader(document);
@@ -134,7 +134,7 @@ RunOutcome RunScan(const RunStart& start, const Settings& settings, Log& log) {
   log.Progress("Get Domain\n");
   info.domainName = ProbeDomain();
   const KernelBuild build = ProbeKernelBuild();
-  if (build.error != 0) log.SystemError("_sysctl", build.error);
+  if (!build.probe) log.Failed(build.probe.failure());
   info.compileInfo = build.text;
 
   const HardwareFacts hardware = ProbeHardwareReporting(log);
@@ -149,7 +149,7 @@ RunOutcome RunScan(const RunStart& start, const Settings& settings, Log& log) {
       PackageScanOptions packages;
       packages.is64Bit = start.node.is64Bit;
       packages.system = info.system;
-      ScanPackages(packages, document, log);
+      RunPackageScan(packages, document, log);
     });
   }
   if (settings.shortcuts) {
@@ -164,14 +164,12 @@ RunOutcome RunScan(const RunStart& start, const Settings& settings, Log& log) {
   document.Markup(kDocumentEnd);
 
   log.Progress("Compress and save\n");
-  if (!file.Commit()) {
-    const int error = errno;
-    log.SystemError(file.error() != 0 ? "Error writing tmp file" : "Error rename tmp file to scn file",
-                    error);
-    return Finish(kNotSaved, names.scanFile, log, std::strerror(error));
+  if (const Status committed = file.Commit(); !committed) {
+    log.Failed(committed.failure());
+    return Finish(kNotSaved, names.scanFile, log, committed.failure().Why());
   }
   if (!settings.upload.enabled) return Finish(kSaved, names.scanFile, log);
-  if (!UploadScanFile(names.scanFile, settings.upload, log))
+  if (!RunUpload(names.scanFile, settings.upload, log, DefaultTlsLibraryNames()))
     return Finish(kUploadFailed, names.scanFile, log);
   std::remove(names.scanFile.c_str());
   return Finish(kSaved, names.scanFile, log, ", uploaded");

@@ -8,6 +8,7 @@
 #include "base/log.h"
 #include "config/settings.h"
 #include "host/identity.h"
+#include "host/network.h"
 
 // What the run starts from, found before the settings were read.
 struct RunStart {

@@ -41,6 +41,13 @@ void Log::SystemError(std::string_view what, int error) {
   Error(std::string(what) + ": " + std::strerror(error));
 }
 
+void Log::Failed(const Failure& failure) {
+  if (failure.error != 0)
+    SystemError(failure.what, failure.error);
+  else
+    Error(failure.Text());
+}
+
 std::string LogText(std::string_view text) {
   const size_t first = text.find_first_not_of('\n');
   if (first == std::string_view::npos) return std::string(text);

@@ -8,6 +8,8 @@
 #include <string>
 #include <string_view>
 
+#include "base/failure.h"
+
 class Log {
  public:
   // The values of the Log setting. Any other value acts like kMessages,
@@ -52,6 +54,9 @@ class Log {
   void Error(std::string_view text);
   // A failed system call: the Error "what: <system error text>".
   void SystemError(std::string_view what, int error);
+  // A step that failed: its SystemError when it carries an errno, else the
+  // Error of its text.
+  void Failed(const Failure& failure);
 
  private:
   int level_;

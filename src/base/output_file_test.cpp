@@ -57,10 +57,13 @@ TEST(OutputFile, WhatIsNotCommittedIsRemovedAndFailuresKeepTheOldFile) {
   OutputFile blocked;
   ASSERT_TRUE(blocked.Create(dir / "b.scn"));
   blocked << "data";
-  EXPECT_FALSE(blocked.Commit());
+  const Status committed = blocked.Commit();
+  ASSERT_FALSE(committed);
+  EXPECT_EQ(committed.failure().what, "Error rename tmp file to scn file");
   EXPECT_EQ(EntriesIn(dir.path()), 1u);
-  EXPECT_FALSE(OutputFile().Create(dir / "missing" / "c.scn"));
-  EXPECT_EQ(errno, ENOENT);
+  const Status missing = OutputFile().Create(dir / "missing" / "c.scn");
+  ASSERT_FALSE(missing);
+  EXPECT_EQ(missing.failure().error, ENOENT);
 }
 
 }  // namespace

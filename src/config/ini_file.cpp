@@ -26,7 +26,7 @@ void Trim(std::string& text, std::string_view chars, TrimEnds ends) {
 }
 
 std::optional<IniFile> IniFile::Load(const std::string& path) {
-  const std::optional<FileText> file = ReadFileUpTo(path, kIniFileLimit);
+  const auto file = ReadFileUpTo(path, kIniFileLimit);
   if (!file) return std::nullopt;
   std::istringstream in(file->text);
   return Parse(in);

@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <new>
 
+#include "base/fd_io.h"
 #include "base/regular_file.h"
 #include "files/crc32.h"
 
@@ -16,7 +17,6 @@ namespace {
 
 constexpr uint32_t kPolynomial = 0xEDB88320u;
 constexpr size_t kBufferAlignment = 4096;
-static_assert(CrcReader::kBufferSize % kBufferAlignment == 0, "aligned_alloc needs whole units");
 
 // a * b modulo the polynomial, both reflected like the checksum (bit 31 is x^0).
 constexpr uint32_t MultiplyModP(uint32_t a, uint32_t b) {
@@ -45,14 +45,6 @@ bool MayHaveHoles(const struct stat& st) {
          static_cast<uint64_t>(st.st_blocks) < static_cast<uint64_t>(st.st_size) / 512;
 }
 
-ssize_t PreadRetrying(int fd, void* buffer, size_t size, uint64_t offset) {
-  ssize_t n;
-  do {
-    n = pread(fd, buffer, size, static_cast<off_t>(offset));
-  } while (n < 0 && errno == EINTR);
-  return n;
-}
-
 }  // namespace
 
 uint32_t Crc32ExtendZeros(uint32_t crc, uint64_t count) {
@@ -67,11 +59,12 @@ uint32_t Crc32ExtendZeros(uint32_t crc, uint64_t count) {
 // destination a few bytes past a 4 KiB boundary, where malloc puts a large
 // block, makes every copy stall on 4 KiB aliasing: four times the system time.
 CrcReader::CrcReader()
-    : buffer_(static_cast<unsigned char*>(std::aligned_alloc(kBufferAlignment, kBufferSize))) {
-  if (!buffer_) throw std::bad_alloc();
-}
+    : buffer_(static_cast<unsigned char*>(
+          ::operator new(kBufferSize, std::align_val_t{kBufferAlignment}))) {}
 
-void CrcReader::Free::operator()(unsigned char* p) const { std::free(p); }
+void CrcReader::Free::operator()(unsigned char* p) const {
+  ::operator delete(p, std::align_val_t{kBufferAlignment});
+}
 
 uint32_t CrcReader::Continue(int fd, uint32_t crc, uint64_t offset, const struct stat& st) {
   const uint64_t end = st.st_size > 0 ? static_cast<uint64_t>(st.st_size) : 0;
@@ -119,8 +112,7 @@ uint32_t CrcReader::ContinueOverHoles(int fd, uint32_t crc, uint64_t pos, uint64
 
 uint32_t FileCrc32(const char* path) {
   uint32_t crc = 0xFFFFFFFFu;
-  UniqueFd fd = OpenRegularAt(AT_FDCWD, path);
   struct stat st {};
-  if (fd && fstat(fd.Get(), &st) == 0) crc = CrcReader().Continue(fd.Get(), crc, 0, st);
+  if (auto fd = OpenRegularAt(AT_FDCWD, path, {}, &st)) crc = CrcReader().Continue(fd->Get(), crc, 0, st);
   return crc ^ 0xFFFFFFFFu;
 }

@@ -12,6 +12,8 @@
 #include <cstring>
 #include <thread>
 
+#include "base/fd_io.h"
+#include "base/progress_line.h"
 #include "base/regular_file.h"
 #include "files/crc32.h"
 #include "files/file_crc.h"
@@ -19,40 +21,6 @@
 #include "files/ignore_rules.h"
 #include "files/owner_names.h"
 #include "files/tree_walk.h"
-
-namespace {
-
-// Decimal with at least eight digits, as "%.8u" gives it.
-char* PutCounter(char* out, uint32_t value) {
-  char digits[10];
-  int n = 0;
-  do {
-    digits[n++] = static_cast<char>('0' + value % 10);
-    value /= 10;
-  } while (value != 0);
-  while (n < 8) digits[n++] = '0';
-  while (n > 0) *out++ = digits[--n];
-  return out;
-}
-
-}  // namespace
-
-// "\r%.8u %.8u %s" followed by 70 spaces, cut to 80 bytes; the prefix alone
-// is 19 bytes, so the line is always exactly 80. Formatted by hand: it is
-// drawn for every entry.
-void FormatProgressLine(ProgressLine& line, uint32_t entries, uint32_t rows,
-                        std::string_view directory) {
-  char* p = line.data();
-  *p++ = '\r';
-  p = PutCounter(p, entries);
-  *p++ = ' ';
-  p = PutCounter(p, rows);
-  *p++ = ' ';
-  const size_t room = line.size() - static_cast<size_t>(p - line.data());
-  const size_t shown = std::min(directory.size(), room);
-  std::memcpy(p, directory.data(), shown);
-  std::memset(p + shown, ' ', room - shown);
-}
 
 size_t OpenDirectoryBudget() {
   constexpr size_t kDefault = 64;
@@ -120,8 +88,7 @@ class FileScanVisitor : public TreeVisitor {
   bool VisitEntry(const WalkEntry& entry) override {
     ++counters_.entries;
     if (log_.display()) {
-      FormatProgressLine(progress_, counters_.entries, counters_.rows, entry.directory);
-      log_.Display(std::string_view(progress_.data(), progress_.size()));
+      log_.Display(FormatProgressLine(progress_, {counters_.entries, counters_.rows}, entry.directory));
     }
     Pause();
     if (log_.entries()) log_.Message(entry.path);
@@ -171,8 +138,10 @@ class FileScanVisitor : public TreeVisitor {
   // The row's values come from the open descriptor.
   void OpenAndSelect(const WalkEntry& entry, bool keepAccessTime) {
     struct stat st {};
-    UniqueFd fd = OpenRegularAt(entry.dirFd, entry.name.data(), keepAccessTime, &st);
-    if (!fd || st.st_size <= 0) return;
+    auto opened = OpenRegularAt(entry.dirFd, entry.name.data(),
+                                OpenMode{.keepAccessTime = keepAccessTime}, &st);
+    if (!opened || st.st_size <= 0) return;
+    const UniqueFd fd = opened.TakeValue();
     uint32_t crc = 0;
     if (options_.allFiles) {
       crc = crcReader_.Continue(fd.Get(), kCrcInit, 0, st) ^ kCrcInit;

@@ -43,8 +43,3 @@ FileScanCounters ScanFiles(const std::string& root, const FileScanOptions& optio
 // least 2 and at most 64.
 size_t OpenDirectoryBudget();
 
-// The progress display's line: "\r", both counters in at least eight
-// digits, the directory, padded with spaces and cut to 80 bytes.
-using ProgressLine = std::array<char, 80>;
-void FormatProgressLine(ProgressLine& line, uint32_t entries, uint32_t rows,
-                        std::string_view directory);

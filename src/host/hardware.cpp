@@ -61,6 +61,6 @@ HardwareFacts ProbeHardware() {
   FirstDisk first = ProbeFirstDisk();
   facts.disk = std::move(first.disk);
   facts.diskProbe = first.sda;
-  facts.diskError = first.sdaError;
+  facts.diskFailure = first.sdaProbe;
   return facts;
 }

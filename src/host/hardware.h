@@ -32,7 +32,7 @@ struct HardwareFacts {
   std::string memTotal;
   std::optional<DiskIdentity> disk;  // empty when no disk was found at all
   DiskProbe diskProbe = DiskProbe::kAnswered;  // how /dev/sda answered
-  int diskError = 0;  // errno when /dev/sda gave no identity
+  Status diskFailure;  // failed when /dev/sda gave no identity
 };
 
 // The facts of this machine.

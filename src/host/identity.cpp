@@ -135,7 +135,7 @@ KernelBuild ProbeKernelBuild() {
     return build;
   }
   if (errno != ENOSYS) {
-    build.error = errno;
+    build.probe = ErrnoFailure("_sysctl");
     return build;
   }
 #endif

@@ -144,7 +144,8 @@ NetworkIdentity ProbeNetwork() {
   const std::string name = ChooseInterface(sock.Get(), error);
   const auto address = name.empty() ? std::nullopt : HardwareAddress(sock.Get(), name);
   if (!address) {
-    id.macError = id.ipError = error;
+    id.macProbe = ErrnoFailure("ioctl 1", error);
+    id.ipProbe = ErrnoFailure("ioctl 2", error);
     return id;
   }
   id.mac = FormatMac(address->data());
@@ -154,7 +155,7 @@ NetworkIdentity ProbeNetwork() {
     const auto* addr = reinterpret_cast<const sockaddr_in*>(&request.ifr_addr);
     if (::inet_ntop(AF_INET, &addr->sin_addr, text, sizeof text)) id.ip = text;
   } else {
-    id.ipError = errno;
+    id.ipProbe = ErrnoFailure("ioctl 2");
   }
   return id;
 }

@@ -144,12 +144,10 @@ std::string FindCommand(const std::string& program, const std::string& searchPat
   return {};
 }
 
-std::optional<std::string> RunForOutput(const std::string& program,
-                                        const std::vector<std::string>& args,
-                                        const std::string& searchPath,
-                                        const OutputBounds& bounds) {
+Result<std::string> RunForOutput(const std::string& program, const std::vector<std::string>& args,
+                                 const std::string& searchPath, const OutputBounds& bounds) {
   const std::string path = FindCommand(program, searchPath);
-  if (path.empty()) return std::nullopt;
+  if (path.empty()) return ErrnoFailure(program, ENOENT);
   std::vector<std::string> argStrings{program};
   argStrings.insert(argStrings.end(), args.begin(), args.end());
   std::vector<std::string> envStrings = EnvironmentWithPath(searchPath);
@@ -157,12 +155,12 @@ std::optional<std::string> RunForOutput(const std::string& program,
   const std::vector<char*> envp = Pointers(envStrings);
 
   int ends[2];
-  if (::pipe2(ends, O_CLOEXEC) != 0) return std::nullopt;
+  if (::pipe2(ends, O_CLOEXEC) != 0) return ErrnoFailure(program);
   UniqueFd readEnd(ends[0]);
   UniqueFd writeEnd(ends[1]);
   std::optional<pid_t> pid = SpawnSetup(writeEnd.Get()).Spawn(path, argv.data(), envp.data());
   writeEnd.Reset();  // so that the read ends when the child is done
-  if (!pid) return std::nullopt;
+  if (!pid) return ReasonFailure(program, "did not start");
 
   LineCollector lines(bounds);
   bool complete = false;
@@ -177,6 +175,8 @@ std::optional<std::string> RunForOutput(const std::string& program,
   }
   if (!complete) ::kill(*pid, SIGKILL);
   readEnd.Reset();
-  if (!ExitedCleanly(*pid) || !complete) return std::nullopt;
+  const bool exited = ExitedCleanly(*pid);  // reaped either way
+  if (!complete) return ReasonFailure(program, "output cut off");
+  if (!exited) return ReasonFailure(program, "failed");
   return lines.Take();
 }

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "base/failure.h"
+
 // The directories package commands are looked up in, and the PATH they get.
 inline constexpr char kStandardCommandPath[] =
     "/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin";
@@ -26,10 +28,8 @@ std::string FindCommand(const std::string& program, const std::string& searchPat
 // /dev/null, standard output read through a pipe, standard error shared,
 // PATH set to `searchPath` and the rest of the environment as ours.
 // Returns the lines that a line feed ends, each with its line feed, when
-// the command exited with status 0. Nothing when it is not on the path,
-// does not start, fails, is killed or writes more than `bounds` allow
-// (then it is killed).
-std::optional<std::string> RunForOutput(const std::string& program,
-                                        const std::vector<std::string>& args,
-                                        const std::string& searchPath,
-                                        const OutputBounds& bounds = {});
+// the command exited with status 0. Fails, named by `program`, when it is
+// not on the path, does not start, fails, is killed or writes more than
+// `bounds` allow (then it is killed).
+Result<std::string> RunForOutput(const std::string& program, const std::vector<std::string>& args,
+                                 const std::string& searchPath, const OutputBounds& bounds = {});

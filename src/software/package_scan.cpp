@@ -23,23 +23,25 @@ std::vector<std::string> DefaultRpmLibraryPaths() {
           "librpm.so.10",             "librpm.so.9",              "librpm.so.8"};
 }
 
-void ScanPackages(const PackageScanOptions& options, DocumentWriter& document, Log& log) {
-  log.Progress("Scan RPM\n");
-  log.Display("\n");
+Status ScanPackages(const PackageScanOptions& options, DocumentWriter& document,
+                    PackageScanObserver& observer) {
   document.Markup("\t<Msi>\r\n");
-
   std::vector<std::string> paths;
   for (const std::string& path : options.libraryPaths)
     paths.push_back(ForWidth(path, options.is64Bit));
   std::uint32_t counter = 0;
-  const size_t fromLibrary = ReadRpmPackages(paths, [&](const PackageRecord& record) {
+  const Result<size_t> fromLibrary = ReadRpmPackages(paths, [&](const PackageRecord& record) {
     WriteInstalled(document, record);
-    ++counter;
-    if (log.display()) log.Display(PackageProgressLine(counter, EscapeMarkup(record.productName)));
+    observer.LibraryPackage(++counter, record);
   });
-  if (fromLibrary == 0 &&
-      !ListPackagesByCommands(options.commandPath, options.system, document, log))
-    log.Error("No package list: dpkg-query, dpkg -l and rpm -qa all failed");
-
+  // A library that yields no package counts as none: the commands are asked.
+  Status status;
+  if (!fromLibrary || *fromLibrary == 0) {
+    const auto fromCommands =
+        ListPackagesByCommands(options.commandPath, options.system, document,
+                               [&](std::string_view program) { observer.CommandFallback(program); });
+    if (!fromCommands) status = fromCommands.failure();
+  }
   document.Markup("\t</Msi>\r\n");
+  return status;
 }

@@ -4,9 +4,13 @@
 #include <string>
 #include <vector>
 
+#include <cstdint>
+#include <string_view>
+
 #include "base/document_text.h"
-#include "base/log.h"
+#include "base/failure.h"
 #include "software/command_output.h"
+#include "software/package_record.h"
 
 // The RPM library paths the agent tries.
 std::vector<std::string> DefaultRpmLibraryPaths();
@@ -21,8 +25,18 @@ struct PackageScanOptions {
   std::string commandPath = kStandardCommandPath;
 };
 
+// What the package scan reports as it goes; the run words it.
+class PackageScanObserver {
+ public:
+  virtual ~PackageScanObserver() = default;
+  // The library gave its `number`th package, just written.
+  virtual void LibraryPackage(std::uint32_t number, const PackageRecord& record) = 0;
+  // The command `program` is tried because those before it failed.
+  virtual void CommandFallback(std::string_view program) = 0;
+};
+
 // Writes the Msi element: packages from the first RPM library that yields
-// any, otherwise from the package commands. The one-line progress display
-// numbers the library packages. When no method gives a list, the element
-// stays empty and that is said on standard error and in the log.
-void ScanPackages(const PackageScanOptions& options, DocumentWriter& document, Log& log);
+// any, otherwise from the package commands. When no method gives a list,
+// the element stays empty and the failure says so.
+Status ScanPackages(const PackageScanOptions& options, DocumentWriter& document,
+                    PackageScanObserver& observer);

@@ -9,6 +9,7 @@
 
 #include "base/dir_search.h"
 #include "base/fd_io.h"
+#include "base/regular_file.h"
 #include "base/unique_fd.h"
 #include "software/desktop_entry.h"
 
@@ -22,13 +23,11 @@ constexpr size_t kMaxDesktopFile = 1024 * 1024;
 // device) is not read, so that the scan can neither block nor read without
 // end.
 std::optional<std::string> ReadDesktopFile(int dirFd, const char* name) {
-  UniqueFd fd(::openat(dirFd, name, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
-  if (!fd) return std::nullopt;
-  struct stat st;
-  if (::fstat(fd.Get(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_size <= 0)
-    return std::nullopt;
+  struct stat st {};
+  const auto fd = OpenRegularAt(dirFd, name, OpenMode{.followLinks = true, .keepAccessTime = false}, &st);
+  if (!fd || st.st_size <= 0) return std::nullopt;
   std::string content(std::min(static_cast<size_t>(st.st_size), kMaxDesktopFile), '\0');
-  content.resize(ReadUpTo(fd.Get(), content.data(), content.size()));
+  content.resize(ReadUpTo(fd->Get(), content.data(), content.size()));
   return content;
 }
 

@@ -47,25 +47,25 @@ bool TcpConnection::WaitFor(short events) {
 }
 
 // Non-blocking from the start: every wait goes through WaitFor.
-bool TcpConnection::Connect(const std::string& host, int port) {
+Status TcpConnection::Connect(const std::string& host, int port) {
   timedOut_ = false;
   socket_.Reset(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0));
-  if (!socket_) return false;
+  if (!socket_) return ErrnoFailure("connect");
   // A port outside the 16-bit range is refused rather than cut to its low bits.
-  if (port < 1 || port > 65535) return false;
+  if (port < 1 || port > 65535) return ErrnoFailure("connect", EINVAL);
   sockaddr_in sa{};
   sa.sin_family = AF_INET;
   sa.sin_port = htons(static_cast<uint16_t>(port));
-  if (!ResolveIpv4(host, sa.sin_addr)) return false;
+  if (!ResolveIpv4(host, sa.sin_addr)) return ReasonFailure("connect", "cannot resolve " + host);
   if (::connect(socket_.Get(), reinterpret_cast<const sockaddr*>(&sa), sizeof sa) == 0)
-    return true;
+    return {};
   // An interrupted connect goes on in the background, like one in progress.
-  if ((errno != EINPROGRESS && errno != EINTR) || !WaitFor(POLLOUT)) return false;
+  if ((errno != EINPROGRESS && errno != EINTR) || !WaitFor(POLLOUT)) return ErrnoFailure("connect");
   int error = 0;
   socklen_t len = sizeof error;
   ::getsockopt(socket_.Get(), SOL_SOCKET, SO_ERROR, &error, &len);
-  errno = error;
-  return error == 0;
+  if (error != 0) return ErrnoFailure("connect", error);
+  return {};
 }
 
 int TcpConnection::ReadSome(void* buffer, int size) {

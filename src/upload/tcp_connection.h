@@ -7,6 +7,7 @@
 
 #include <string>
 
+#include "base/failure.h"
 #include "base/unique_fd.h"
 #include "upload/deadline.h"
 #include "upload/transport.h"
@@ -18,8 +19,8 @@ class TcpConnection : public Transport {
   explicit TcpConnection(UniqueFd socket) : socket_(std::move(socket)) {}
 
   // Connects to a host name or dotted IPv4 address, always from a fresh
-  // socket. A port outside 1-65535 is refused.
-  bool Connect(const std::string& host, int port);
+  // socket. A port outside 1-65535 is refused. Fails as "connect".
+  Status Connect(const std::string& host, int port);
   // Bounds each wait for the peer (to connect, to take bytes, to send some)
   // to `seconds`; 0: no bound of its own.
   void SetTimeout(int seconds);
@@ -30,7 +31,7 @@ class TcpConnection : public Transport {
   bool Write(const void* data, size_t size) override;
   int ReadSome(void* buffer, int size) override;
   bool TimedOut() const override { return timedOut_; }
-  int handle() const { return socket_.Get(); }
+  int Get() const { return socket_.Get(); }
 
  private:
   // Waits until the socket is ready for `events` (or has failed); false

@@ -23,6 +23,8 @@ constexpr int kErrorZeroReturn = 6;
 constexpr size_t kRecordPayload = 16384;
 constexpr int kRecordBytes = kRecordPayload + 512;
 
+Failure TlsFailure(std::string why) { return ReasonFailure("TLS", std::move(why)); }
+
 bool IsIpv4Literal(const std::string& host) {
   in_addr ignored{};
   return ::inet_pton(AF_INET, host.c_str(), &ignored) == 1;
@@ -30,30 +32,30 @@ bool IsIpv4Literal(const std::string& host) {
 
 }  // namespace
 
-TlsConnect TlsSession::Connect(const TlsLibrary& library, Transport& connection,
+Result<std::unique_ptr<TlsSession>> TlsSession::Connect(const TlsLibrary& library, Transport& connection,
                                const std::string& host, const std::string& caFile) {
   const TlsFunctions& fn = library.fn();
   fn.ERR_clear_error();
   void* ctx = fn.SSL_CTX_new(fn.TLS_client_method());
-  if (!ctx) return {nullptr, "TLS: cannot set up a TLS context"};
+  if (!ctx) return TlsFailure("cannot set up a TLS context");
   std::unique_ptr<TlsSession> session(new TlsSession(fn, connection, ctx));
   fn.SSL_CTX_ctrl(ctx, kCtrlSetMinProtoVersion, kTls12Version, nullptr);
   if (fn.SSL_CTX_set_options) fn.SSL_CTX_set_options(ctx, kOptIgnoreUnexpectedEof);
   if (!caFile.empty()) {
     if (fn.SSL_CTX_load_verify_locations(ctx, caFile.c_str(), nullptr) != 1)
-      return {nullptr, "TLS: cannot load CAFile " + caFile};
+      return TlsFailure("cannot load CAFile " + caFile);
   } else if (fn.SSL_CTX_set_default_verify_paths(ctx) != 1) {
-    return {nullptr, "TLS: cannot load the system's trusted certificates"};
+    return TlsFailure("cannot load the system's trusted certificates");
   }
   fn.SSL_CTX_set_verify(ctx, kVerifyPeer, nullptr);
   session->ssl_ = fn.SSL_new(ctx);
-  if (!session->ssl_) return {nullptr, "TLS: cannot set up a TLS connection"};
+  if (!session->ssl_) return TlsFailure("cannot set up a TLS connection");
   void* input = fn.BIO_new(fn.BIO_s_mem());
   void* output = fn.BIO_new(fn.BIO_s_mem());
   if (!input || !output) {
     if (input) fn.BIO_free(input);
     if (output) fn.BIO_free(output);
-    return {nullptr, "TLS: cannot set up a TLS connection"};
+    return TlsFailure("cannot set up a TLS connection");
   }
   fn.SSL_set_bio(session->ssl_, input, output);
   session->input_ = input;
@@ -68,10 +70,9 @@ TlsConnect TlsSession::Connect(const TlsLibrary& library, Transport& connection,
                         const_cast<char*>(host.c_str())) == 1 &&
             fn.SSL_set1_host(session->ssl_, host.c_str()) == 1;
   }
-  if (!named) return {nullptr, "TLS: cannot check the certificate against host " + host};
-  std::string failure = session->Handshake();
-  if (!failure.empty()) return {nullptr, std::move(failure)};
-  return {std::move(session), {}};
+  if (!named) return TlsFailure("cannot check the certificate against host " + host);
+  if (Status handshake = session->Handshake(); !handshake) return handshake.failure();
+  return session;
 }
 
 TlsSession::~TlsSession() {
@@ -128,7 +129,7 @@ bool TlsSession::Fill() {
   return fn_.BIO_write(input_, buffer, n) == n;
 }
 
-std::string TlsSession::Handshake() {
+Status TlsSession::Handshake() {
   const int result = Drive([this] { return fn_.SSL_connect(ssl_); }, true);
   if (result == 1) {
     established_ = true;
@@ -136,13 +137,13 @@ std::string TlsSession::Handshake() {
   }
   const long verify = fn_.SSL_get_verify_result(ssl_);
   if (verify != 0)
-    return std::string("TLS: certificate verify failed (") +
-           fn_.X509_verify_cert_error_string(verify) + ")";
+    return TlsFailure(std::string("certificate verify failed (") +
+                      fn_.X509_verify_cert_error_string(verify) + ")");
   if (connection_.TimedOut()) {
     timedOut_ = true;
-    return "TLS: handshake timed out";
+    return TlsFailure("handshake timed out");
   }
-  return "TLS: handshake failed";
+  return TlsFailure("handshake failed");
 }
 
 bool TlsSession::Write(const void* data, size_t size) {

@@ -7,23 +7,19 @@
 #include <memory>
 #include <string>
 
+#include "base/failure.h"
 #include "upload/tls_library.h"
 #include "upload/transport.h"
 
 class TlsSession;
-
-// A TLS connection, or the one line that says why there is none.
-struct TlsConnect {
-  std::unique_ptr<TlsSession> session;
-  std::string failure;
-};
 
 class TlsSession : public Transport {
  public:
   // Handshake as a client over `connection`, which must outlive the
   // session: server name sent, certificate verified against `caFile` (or
   // the system's trusted certificates when empty) and checked against `host`.
-  static TlsConnect Connect(const TlsLibrary& library, Transport& connection,
+  // Fails as "TLS", with the reason as the log says it.
+  static Result<std::unique_ptr<TlsSession>> Connect(const TlsLibrary& library, Transport& connection,
                             const std::string& host, const std::string& caFile);
   ~TlsSession() override;
   TlsSession(const TlsSession&) = delete;
@@ -36,8 +32,8 @@ class TlsSession : public Transport {
  private:
   TlsSession(const TlsFunctions& fn, Transport& connection, void* ctx)
       : fn_(fn), connection_(connection), ctx_(ctx) {}
-  // Runs the handshake; empty when it succeeded, else why it failed.
-  std::string Handshake();
+  // Runs the handshake.
+  Status Handshake();
   // Calls `call` (a library call on ssl_) until it stops waiting for the
   // peer, sending what it wrote and feeding it what arrives: its result
   // when positive, 0 when the peer closed, -1 on failure. `mustSend`: the

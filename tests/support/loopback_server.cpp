@@ -46,7 +46,7 @@ int UnusedPort() {
 
 void ResetConnection(TcpConnection& connection) {
   const linger reset{1, 0};
-  ::setsockopt(connection.handle(), SOL_SOCKET, SO_LINGER, &reset, sizeof reset);
+  ::setsockopt(connection.Get(), SOL_SOCKET, SO_LINGER, &reset, sizeof reset);
   connection.Close();
 }
 

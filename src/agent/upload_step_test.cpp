@@ -1,4 +1,4 @@
-// UploadScanFile against loopback servers, plain and TLS.
+// The upload step against loopback servers, plain and TLS.
 #include <gtest/gtest.h>
 #include <sys/socket.h>
 
@@ -17,7 +17,9 @@
 #include "upload/base64.h"
 #include "upload/deadline.h"
 #include "upload/http_response.h"
+#include "agent/run_steps.h"
 #include "upload/soap_upload.h"
+#include "upload/tls_library.h"
 #include "upload/tcp_connection.h"
 
 namespace {
@@ -48,7 +50,7 @@ class SoapUpload : public ::testing::Test {
     std::filesystem::remove(dir_ / "log");
     Log log(level_, out, errors);
     log.SetFile(dir_ / "log");
-    const bool ok = UploadScanFile(file_, settings_, log, tlsLibraries_);
+    const bool ok = RunUpload(file_, settings_, log, tlsLibraries_);
     logged_ = scanunix_test::ReadFile(dir_ / "log");
     printed_ = out.str();
     return ok;
@@ -186,7 +188,7 @@ LoopbackServer::Handler TlsServer(const std::string& name, TlsHandler serve = []
   return Answer(t, SoapAnswer("OK"));
 }) {
   return [name, serve](TcpConnection& c) {
-    auto session = TlsServerSession::Accept(c.handle(), *Certificates() / (name + ".pem"),
+    auto session = TlsServerSession::Accept(c.Get(), *Certificates() / (name + ".pem"),
                                             *Certificates() / (name + ".key"));
     return session ? serve(*session, c) : "";
   };
@@ -247,7 +249,7 @@ TEST_F(TlsUpload, KeyUpdateAndABrokenRecordBeforeAResetNeitherKillNorLoseTheAnsw
       const bool updated = session.RequestKeyUpdate();
       const std::string forged = "\x17\x03\x03\x00\x20" + std::string(32, 'x');
       if (broken) c.Write(forged.data(), forged.size());  // the client answers with an alert
-      ::shutdown(c.handle(), SHUT_WR);
+      ::shutdown(c.Get(), SHUT_WR);
       ResetConnection(c);
       return std::string(updated ? "updated" : "");
     }));

@@ -1,0 +1,20 @@
+// The steps of the run whose leaves report as they go, and the words the
+// run says for what they report.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "base/document_text.h"
+#include "base/log.h"
+#include "config/settings.h"
+#include "software/package_scan.h"
+
+// The Msi element: "Scan RPM" first, the library's packages numbered on the
+// progress display, the rpm fallback announced and a missing list reported.
+void RunPackageScan(const PackageScanOptions& options, DocumentWriter& document, Log& log);
+
+// Uploads the scan file at `filePath`, trying `tlsLibraries` for https://;
+// true when the server took it. Each step reached and the failure are told.
+bool RunUpload(const std::string& filePath, const UploadSettings& settings, Log& log,
+               const std::vector<std::string>& tlsLibraries);
