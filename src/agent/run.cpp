@@ -39,7 +39,7 @@ HardwareFacts ProbeHardwareReporting(Log& log) {
   log.Progress("Scan Hardware\n");
   HardwareFacts hardware = ProbeHardware();
   // Only a machine where no disk was found at all is worth a word.
-  if (!hardware.disk && log.messages() && log.level() != Log::kSilent) {
+  if (!hardware.disk && log.wantsMessages() && log.level() != Log::kSilent) {
     if (hardware.diskProbe == DiskProbe::kCannotOpen)
       log.Print("ERROR: Cannot open device /dev/sda\n");
     if (hardware.diskProbe == DiskProbe::kNoIdentity)

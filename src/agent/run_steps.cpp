@@ -12,7 +12,7 @@ class PackageProgress : public PackageScanObserver {
   explicit PackageProgress(Log& log) : log_(log) {}
 
   void LibraryPackage(std::uint32_t number, const PackageRecord& record) override {
-    if (log_.display())
+    if (log_.showsDisplay())
       log_.Display(FormatProgressLine(line_, {number}, EscapeMarkup(record.productName)));
   }
   void CommandFallback(std::string_view program) override {
@@ -27,7 +27,7 @@ class PackageProgress : public PackageScanObserver {
 // What the upload tells as it goes: a message in the log when messages are
 // on, else a line on standard output.
 void Tell(Log& log, std::string_view logged, std::string_view printed) {
-  if (log.messages())
+  if (log.wantsMessages())
     log.Message(logged);
   else
     log.Print(printed);

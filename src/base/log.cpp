@@ -21,13 +21,13 @@ void Log::Message(std::string_view text) {
 }
 
 void Log::Progress(std::string_view text) {
-  if (messages()) Message(text);
+  if (wantsMessages()) Message(text);
 }
 
 void Log::Print(std::string_view text) { out_ << LogText(text) << std::flush; }
 
 void Log::Display(std::string_view text) {
-  if (display()) out_ << text;
+  if (showsDisplay()) out_ << text;
 }
 
 void Log::Error(std::string_view text) {

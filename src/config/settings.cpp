@@ -10,7 +10,6 @@ Settings SettingsFrom(const IniFile& ini) {
   s.packages = ini.Number("Settings", "Msi", 1) != 0;
   s.shortcuts = ini.Number("Settings", "Shortcuts", 1) != 0;
   s.files.crc = ini.Number("Settings", "CRC", 0) != 0;
-  s.compress = ini.Number("Settings", "Compress", 1) != 0;
   s.files.pauseMs = ini.Number("Settings", "Pause", 0);
   for (const IniRecord& record : ini.Section("IgnoreFolders"))
     s.files.ignoreFolders.push_back(record.value);

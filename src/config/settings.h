@@ -28,7 +28,6 @@ struct Settings {
   FileScanSettings files;
   bool packages = true;   // Msi
   bool shortcuts = true;
-  bool compress = true;   // kept for compatibility; nothing reads it
   std::string computerData;  // extra data file; empty: /etc/ComputerData.xml
   std::string outputFolder;  // empty: the executable's directory
   UploadSettings upload;

@@ -87,7 +87,7 @@ class FileScanVisitor : public TreeVisitor {
 
   bool VisitEntry(const WalkEntry& entry) override {
     ++counters_.entries;
-    if (log_.display()) {
+    if (log_.showsDisplay()) {
       log_.Display(FormatProgressLine(progress_, {counters_.entries, counters_.rows}, entry.directory));
     }
     Pause();

@@ -15,6 +15,7 @@
 #include <utility>
 #include <vector>
 
+#include "base/text.h"
 #include "base/unique_fd.h"
 #include "files/ignore_rules.h"
 #include "scan_text.h"
@@ -109,8 +110,7 @@ TEST(FileScan, SelectsElfFilesOrEveryNonEmptyRegularFileWithOrWithoutEntryTypes)
   ASSERT_EQ(mkfifo((tree / "pipe").c_str(), 0644), 0);
   ASSERT_TRUE(MakeDevice(tree / "zero"));
   const std::string root = tree.path().string();
-  std::string lowered = root;
-  ToLower(lowered);
+  const std::string lowered = AsciiLowered(root);
   const Strings elf{"a&amp;&quot;&lt;?&gt;", "abi3", "c32", "c64be", "elf", "f", "nine", "sparse"};
   const Strings all{"a&amp;&quot;&lt;?&gt;", "abi3", "abi9", "c32", "c64be", "class3", "digits",
                     "eight", "elf", "enc0", "f", "nine", "sparse", "ver2"};

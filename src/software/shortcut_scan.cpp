@@ -40,14 +40,14 @@ void Walk(DirSearch& search, const std::string& path, DocumentWriter& document) 
     full += name;
 
     struct stat st;
-    if (::fstatat(search.fd(), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) continue;
+    if (::fstatat(search.Get(), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) continue;
     if (S_ISDIR(st.st_mode)) {
       DirSearch child;
-      if (child.FirstAt(search.fd(), name.c_str(), "*")) Walk(child, full, document);
+      if (child.FirstAt(search.Get(), name.c_str(), "*")) Walk(child, full, document);
       continue;
     }
     if (full.find(".desktop") == std::string::npos) continue;
-    const std::optional<std::string> content = ReadDesktopFile(search.fd(), name.c_str());
+    const std::optional<std::string> content = ReadDesktopFile(search.Get(), name.c_str());
     if (!content) continue;
     if (const std::optional<Shortcut> shortcut = ParseDesktopEntry(*content))
       WriteShortcut(document, *shortcut);
