@@ -3,19 +3,9 @@
 #include <cstdlib>
 
 #include "base/read_file.h"
+#include "base/text.h"
 
 namespace {
-
-// Calls `visit` with every line of `text`, the last one even without a line end.
-template <typename Visit>
-void ForEachLine(std::string_view text, Visit visit) {
-  while (!text.empty()) {
-    const size_t end = text.find('\n');
-    visit(text.substr(0, end));
-    if (end == std::string_view::npos) break;
-    text.remove_prefix(end + 1);
-  }
-}
 
 // Sets `value` to the rest of `line` after `key` when the line holds it.
 void TakeAfter(std::string_view line, std::string_view key, std::string& value) {
@@ -34,7 +24,7 @@ CpuFacts ParseCpuInfo(std::string_view text, bool cut) {
     TakeAfter(line, "model name\t: ", facts.type);
     TakeAfter(line, "cpu MHz\t\t: ", facts.mhz);
     TakeAfter(line, "cpu cores\t: ", facts.cores);
-  });
+  }, LastLine::kKept, CarriageReturns::kKept);
   facts.count = std::to_string(count);
   return facts;
 }
@@ -48,7 +38,7 @@ std::string ParseMemTotal(std::string_view text) {
     rest = rest.substr(0, rest.find(" kB"));
     const unsigned long long kb = std::strtoull(rest.c_str(), nullptr, 10);
     total = std::to_string(kb / 1000 + 1);
-  });
+  }, LastLine::kKept, CarriageReturns::kKept);
   return total;
 }
 

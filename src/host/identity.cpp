@@ -12,6 +12,7 @@
 #include <cstring>
 
 #include "base/read_file.h"
+#include "base/text.h"
 
 namespace fs = std::filesystem;
 
@@ -35,8 +36,8 @@ std::string UserNameFromLogin(const char* login) {
 }
 
 std::optional<std::string> KeyedValue(std::string_view text, std::string_view key) {
-  for (size_t end; (end = text.find('\n')) != std::string_view::npos; text.remove_prefix(end + 1)) {
-    const std::string_view line = text.substr(0, end);
+  LineSplitter lines(text, LastLine::kDropped, CarriageReturns::kKept);
+  for (std::string_view line; lines.Next(line);) {
     const size_t at = line.find(key);
     if (at == std::string_view::npos) continue;
     std::string_view value = line.substr(at + key.size());

@@ -17,6 +17,7 @@
 #include <optional>
 
 #include "base/read_file.h"
+#include "base/text.h"
 #include "base/unique_fd.h"
 
 namespace {
@@ -105,10 +106,9 @@ std::string DefaultRouteInterface(std::string_view routeTable) {
   std::string best;
   unsigned long bestMetric = std::numeric_limits<unsigned long>::max();
   bool header = true;
-  while (!routeTable.empty()) {
-    const size_t end = routeTable.find('\n');
-    const std::vector<std::string_view> f = Fields(routeTable.substr(0, end));
-    routeTable.remove_prefix(end == std::string_view::npos ? routeTable.size() : end + 1);
+  LineSplitter lines(routeTable, LastLine::kKept, CarriageReturns::kKept);
+  for (std::string_view line; lines.Next(line);) {
+    const std::vector<std::string_view> f = Fields(line);
     if (std::exchange(header, false) || f.size() < 8) continue;
     // Iface Destination Gateway Flags RefCnt Use Metric Mask ...
     const auto destination = Parse<uint32_t>(f[1], 16), mask = Parse<uint32_t>(f[7], 16);
