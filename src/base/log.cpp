@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "base/fd_io.h"
+#include "base/hex.h"
 #include "base/unique_fd.h"
 
 Log::Log(int level, std::ostream& out, std::ostream& errors, bool terminal)
@@ -69,9 +70,8 @@ std::string LogText(std::string_view text) {
     } else if (c == '\t') {
       out += "\\t";
     } else {
-      char hex[5];
-      std::snprintf(hex, sizeof hex, "\\x%02X", c);
-      out += hex;
+      out += "\\x";
+      AppendHex(out, &c, 1);
     }
   }
   if (cut > 0) out += "... (" + std::to_string(cut) + " bytes more)";

@@ -16,6 +16,7 @@
 #include <memory>
 #include <optional>
 
+#include "base/hex.h"
 #include "base/read_file.h"
 #include "base/text.h"
 #include "base/unique_fd.h"
@@ -95,10 +96,7 @@ std::string ChooseInterface(int sock, int& error) {
 }  // namespace
 
 std::string FormatMac(const unsigned char* bytes) {
-  char text[13];
-  std::snprintf(text, sizeof text, "%02X%02X%02X%02X%02X%02X", bytes[0], bytes[1],
-                bytes[2], bytes[3], bytes[4], bytes[5]);
-  return text;
+  return HexText(bytes, 6);
 }
 
 std::string DefaultRouteInterface(std::string_view routeTable) {
