@@ -20,7 +20,7 @@
 #include "files/file_row.h"
 #include "files/ignore_rules.h"
 #include "files/owner_names.h"
-#include "files/tree_walk.h"
+#include "base/tree_walk.h"
 
 size_t OpenDirectoryBudget() {
   constexpr size_t kDefault = 64;

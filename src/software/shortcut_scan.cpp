@@ -1,5 +1,6 @@
 #include "software/shortcut_scan.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -7,9 +8,9 @@
 #include <algorithm>
 #include <optional>
 
-#include "base/dir_search.h"
 #include "base/fd_io.h"
 #include "base/regular_file.h"
+#include "base/tree_walk.h"
 #include "base/unique_fd.h"
 #include "software/desktop_entry.h"
 
@@ -31,34 +32,39 @@ std::optional<std::string> ReadDesktopFile(int dirFd, const char* name) {
   return content;
 }
 
-void Walk(DirSearch& search, const std::string& path, DocumentWriter& document) {
-  do {
-    const std::string name(search.name());
-    if (name == "." || name == "..") continue;
-    std::string full = path;
-    if (full.empty() || full.back() != '/') full += '/';
-    full += name;
+// Every entry whose path holds ".desktop" is read as a desktop entry.
+class ShortcutVisitor : public TreeVisitor {
+ public:
+  explicit ShortcutVisitor(DocumentWriter& document) : document_(document) {}
 
-    struct stat st;
-    if (::fstatat(search.Get(), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) continue;
-    if (S_ISDIR(st.st_mode)) {
-      DirSearch child;
-      if (child.FirstAt(search.Get(), name.c_str(), "*")) Walk(child, full, document);
-      continue;
+  bool EnterDirectory(const std::string& /*path*/) override { return true; }
+
+  bool VisitEntry(const WalkEntry& entry) override {
+    // Links to directories are not followed; the walk opens what it enters
+    // refusing them anyway.
+    if (entry.type == DT_DIR) return true;
+    if (entry.type == DT_UNKNOWN) {
+      struct stat st {};
+      if (::fstatat(entry.dirFd, entry.name.data(), &st, AT_SYMLINK_NOFOLLOW) != 0) return false;
+      if (S_ISDIR(st.st_mode)) return true;
     }
-    if (full.find(".desktop") == std::string::npos) continue;
-    const std::optional<std::string> content = ReadDesktopFile(search.Get(), name.c_str());
-    if (!content) continue;
+    if (entry.path.find(".desktop") == std::string::npos) return false;
+    const std::optional<std::string> content = ReadDesktopFile(entry.dirFd, entry.name.data());
+    if (!content) return false;
     if (const std::optional<Shortcut> shortcut = ParseDesktopEntry(*content))
-      WriteShortcut(document, *shortcut);
-  } while (search.Next());
-}
+      WriteShortcut(document_, *shortcut);
+    return false;
+  }
+
+ private:
+  DocumentWriter& document_;
+};
 
 }  // namespace
 
 void ScanShortcutsDir(const std::string& path, DocumentWriter& document) {
-  DirSearch search;
-  if (search.First(path.c_str(), "*")) Walk(search, path, document);
+  ShortcutVisitor visitor(document);
+  WalkTree(path, visitor);
 }
 
 void ScanShortcuts(const std::string& startDir, DocumentWriter& document, Log& log) {
