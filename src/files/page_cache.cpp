@@ -132,31 +132,30 @@ void PageCache::GiveBack(int fd, const CachedPages& before) const {
 
 // A plain first read of a file whose head is not cached sets off the
 // kernel's read-ahead, several pages where one is asked for; with it off,
-// one page comes from the disk. Turning it off costs a call per file, paid
-// only while heads are found cold: once many in a row were cached, a cold
-// one is met with read-ahead on (it then reads a few pages that stay, as
-// whether they were cached before is unknown), and read-ahead is turned
-// off from the next file on. A read that must not wait tells whether the
-// head was cached, and reads it when it was.
+// one page comes from the disk. Turning it off and asking whether the head
+// is cached costs two calls per file, paid only while heads are found cold.
+// Once many in a row were cached, a read that must not wait tells whether
+// the head is; when it is not, that read has set off the read-ahead
+// already, and since a cached head can refuse such a read too, the pages
+// it brings stay: only the next files are read with read-ahead off.
 ssize_t PageCache::ReadHead(int fd, void* buffer, size_t size, CachedPages& before) {
   size = std::min(size, pageSize_);
   before = CachedPages{};
   before.end = pageSize_;
-  before.pages = 1;
-  if (cold_) ReadAheadOff(fd);
-  ssize_t n = PreadNoWait(fd, buffer, size, 0);
-  if (n >= 0) {
-    before.cached = 1;
-    if (cold_ && ++cachedInARow_ >= kCachedHeadsToWarm) cold_ = false;
-    return n;
+  before.pages = before.cached = 1;  // unknown until told otherwise: kept
+  if (!cold_) {
+    const ssize_t n = PreadNoWait(fd, buffer, size, 0);
+    if (n >= 0) return n;
+    if (errno == EAGAIN) {
+      cold_ = true;
+      cachedInARow_ = 0;
+      return PreadWaiting(fd, buffer, size, 0);
+    }
   }
-  if (errno == EAGAIN) {
-    cold_ = true;
-    cachedInARow_ = 0;
-  } else {
-    before = Cached(fd, 0, pageSize_);  // no such read here
-    if (!cold_) ReadAheadOff(fd);
-  }
+  ReadAheadOff(fd);
+  before = Cached(fd, 0, pageSize_);
+  if (before.cached == 0) cachedInARow_ = 0;
+  else if (++cachedInARow_ >= kCachedHeadsToWarm) cold_ = false;
   return PreadWaiting(fd, buffer, size, 0);
 }
 
