@@ -68,14 +68,16 @@ void CrcReader::Free::operator()(unsigned char* p) const {
 
 uint32_t CrcReader::Continue(int fd, uint32_t crc, uint64_t offset, const struct stat& st) {
   const uint64_t end = st.st_size > 0 ? static_cast<uint64_t>(st.st_size) : 0;
-  if (MayHaveHoles(st)) return ContinueOverHoles(fd, crc, offset, end);
-  Fold(fd, crc, offset, end);
+  DropBehind behind(pageCache_, fd, offset, end);
+  if (MayHaveHoles(st)) return ContinueOverHoles(fd, crc, offset, end, behind);
+  Fold(fd, crc, offset, end, behind);
   return crc;
 }
 
-bool CrcReader::Fold(int fd, uint32_t& crc, uint64_t& pos, uint64_t end) {
+bool CrcReader::Fold(int fd, uint32_t& crc, uint64_t& pos, uint64_t end, DropBehind& behind) {
   while (pos < end) {
-    const size_t want = static_cast<size_t>(std::min<uint64_t>(kBufferSize, end - pos));
+    const uint64_t limit = behind.Before(pos, end);
+    const size_t want = static_cast<size_t>(std::min<uint64_t>(kBufferSize, limit - pos));
     const ssize_t n = PreadRetrying(fd, buffer_.get(), want, pos);
     if (n <= 0) return false;
     crc = Crc32Update(crc, buffer_.get(), static_cast<size_t>(n));
@@ -84,7 +86,8 @@ bool CrcReader::Fold(int fd, uint32_t& crc, uint64_t& pos, uint64_t end) {
   return true;
 }
 
-uint32_t CrcReader::ContinueOverHoles(int fd, uint32_t crc, uint64_t pos, uint64_t end) {
+uint32_t CrcReader::ContinueOverHoles(int fd, uint32_t crc, uint64_t pos, uint64_t end,
+                                     DropBehind& behind) {
   while (pos < end) {
     const off_t data = lseek(fd, static_cast<off_t>(pos), SEEK_DATA);
     if (data < 0) {
@@ -104,9 +107,9 @@ uint32_t CrcReader::ContinueOverHoles(int fd, uint32_t crc, uint64_t pos, uint64
     // A file changing under us may report no data here after all; reading
     // on still moves forward, so the loop always ends.
     if (dataEnd <= pos) dataEnd = std::min<uint64_t>(pos + kBufferSize, end);
-    if (!Fold(fd, crc, pos, dataEnd)) return crc;
+    if (!Fold(fd, crc, pos, dataEnd, behind)) return crc;
   }
-  Fold(fd, crc, pos, end);
+  Fold(fd, crc, pos, end, behind);
   return crc;
 }
 

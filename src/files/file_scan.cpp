@@ -21,6 +21,7 @@
 #include "files/ignore_rules.h"
 #include "files/owner_names.h"
 #include "base/tree_walk.h"
+#include "files/page_cache.h"
 
 size_t OpenDirectoryBudget() {
   constexpr size_t kDefault = 64;
@@ -33,6 +34,7 @@ namespace {
 
 constexpr uint32_t kCrcInit = 0xFFFFFFFFu;
 constexpr size_t kRowBatch = 64 * 1024;
+constexpr off_t kShortestElf = 9;  // IsElfHeader selects nothing shorter
 
 struct PseudoFileSystem {
   uint32_t magic;  // statfs f_type
@@ -112,6 +114,7 @@ class FileScanVisitor : public TreeVisitor {
     if (fstatat(entry.dirFd, entry.name.data(), &st, AT_SYMLINK_NOFOLLOW) != 0) return false;
     if (S_ISDIR(st.st_mode)) return ListDirectory(entry.path);
     if (!S_ISREG(st.st_mode) || st.st_size <= 0) return false;
+    if (!options_.allFiles && st.st_size < kShortestElf) return false;
     if (mustRead_) OpenAndSelect(entry, MayKeepAccessTime(st));
     else WriteRow(entry, st, 0);
     return false;
@@ -146,14 +149,18 @@ class FileScanVisitor : public TreeVisitor {
     if (options_.allFiles) {
       crc = crcReader_.Continue(fd.Get(), kCrcInit, 0, st) ^ kCrcInit;
     } else {
+      if (st.st_size < kShortestElf) return;
       unsigned char header[10];
-      const long n = ReadRetrying(fd.Get(), header, sizeof header);
-      if (!IsElfHeader(header, n)) return;
+      CachedPages head;
+      const long n = pageCache_.ReadHead(fd.Get(), header, sizeof header, head);
+      const bool elf = IsElfHeader(header, n);
       // The header already read is the start of the checksum.
-      if (options_.crc) {
+      if (elf && options_.crc) {
         const uint32_t headerCrc = Crc32Update(kCrcInit, header, static_cast<size_t>(n));
         crc = crcReader_.Continue(fd.Get(), headerCrc, static_cast<uint64_t>(n), st) ^ kCrcInit;
       }
+      pageCache_.GiveBack(fd.Get(), head);
+      if (!elf) return;
     }
     WriteRow(entry, st, crc);
   }
@@ -181,6 +188,7 @@ class FileScanVisitor : public TreeVisitor {
   IgnoreRules ignore_;
   OwnerNames owners_;
   CrcReader crcReader_;
+  PageCache pageCache_;  // the heads' reads
   FileRowFormatter rows_;
   std::string pendingRows_;
   const uid_t euid_ = geteuid();
