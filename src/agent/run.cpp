@@ -30,6 +30,7 @@ FileScanOptions FileScanOptionsFrom(const FileScanSettings& settings) {
   options.crc = settings.crc;
   options.pauseMs = settings.pauseMs;
   options.ignoreValues = settings.ignoreFolders;
+  options.ignoreFileSystems = settings.ignoreFileSystems;
   options.maxOpenDirs = OpenDirectoryBudget();
   return options;
 }

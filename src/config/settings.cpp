@@ -2,6 +2,33 @@
 
 #include "config/password_cipher.h"
 
+const std::vector<std::string>& DefaultIgnoredFileSystems() {
+  static const std::vector<std::string> kTypes = {
+      "nfs",    "nfs4",   "cifs", "smb3",  "smbfs", "ncpfs", "afs",    "coda",    "9p",   "ceph",
+      "glusterfs", "lustre", "gpfs", "ocfs2", "gfs2", "beegfs", "autofs", "overlay", "fuse", "fuse.*"};
+  return kTypes;
+}
+
+namespace {
+
+// The section replaces the defaults when it is there at all, even empty, so
+// a host without it (every file from before it existed) keeps the defaults.
+std::vector<std::string> IgnoredFileSystemsFrom(const IniFile& ini) {
+  constexpr std::string_view kSection = "IgnoreFileSystems";
+  bool present = false;
+  std::vector<std::string> types;
+  for (const IniRecord& record : ini.records()) {
+    if (record.section != kSection) continue;
+    // As in [IgnoreFolders], a "Key=" line gives its value; comments give none.
+    present = true;
+    if (record.comments.empty() && !record.value.empty())
+      types.push_back(record.value);
+  }
+  return present ? types : DefaultIgnoredFileSystems();
+}
+
+}  // namespace
+
 Settings SettingsFrom(const IniFile& ini) {
   Settings s;
   s.logLevel = ini.Number("Settings", "Log", 0);
@@ -14,6 +41,7 @@ Settings SettingsFrom(const IniFile& ini) {
   s.files.pauseMs = ini.Number("Settings", "Pause", 0);
   for (const IniRecord& record : ini.Section("IgnoreFolders"))
     s.files.ignoreFolders.push_back(record.value);
+  s.files.ignoreFileSystems = IgnoredFileSystemsFrom(ini);
   s.computerData = ini.String("Settings", "ComputerData");
   s.outputFolder = ini.String("Settings", "OutputFolder");
   s.upload.enabled = ini.Number("Settings", "UploadByHttp", 0) != 0;

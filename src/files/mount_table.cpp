@@ -92,14 +92,6 @@ std::vector<MountEntry> ParseMountInfo(std::string_view text) {
   return mounts;
 }
 
-const std::vector<std::string>& DefaultIgnoredFileSystems() {
-  static const std::vector<std::string> kTypes = {
-      "nfs",   "nfs4",   "cifs",  "smb3",  "smbfs", "ncpfs",  "afs",    "coda",   "9p",    "ceph",
-      "glusterfs", "lustre", "gpfs", "ocfs2", "gfs2", "beegfs", "autofs", "overlay", "fuse",
-      "fuse.*"};
-  return kTypes;
-}
-
 FileSystemFilter::FileSystemFilter(std::vector<std::string> patterns) {
   for (std::string& pattern : patterns) {
     pattern = AsciiLowered(Trimmed(pattern));

@@ -32,11 +32,6 @@ std::string UnescapeMountField(std::string_view field);
 // The most of /proc/self/mountinfo that is read.
 inline constexpr size_t kMountInfoLimit = 16 * 1024 * 1024;
 
-// The file system types the walk leaves out unless [IgnoreFileSystems] says
-// otherwise: network, cluster and user-space file systems, automount points
-// and overlays (container roots over layers listed elsewhere).
-const std::vector<std::string>& DefaultIgnoredFileSystems();
-
 // The types the walk leaves out: kernel file systems always, and those
 // `patterns` name ("name", or "prefix*" for every type that begins so),
 // without regard to ASCII case.
