@@ -7,6 +7,7 @@
 #include <cstring>
 #include <ctime>
 #include <functional>
+#include <stdexcept>
 
 #include "agent/element_guard.h"
 #include "agent/run_plan.h"
@@ -71,6 +72,13 @@ RunOutcome Finish(RunOutcome outcome, const std::string& scanFile, Log& log,
       break;
   }
   return outcome;
+}
+
+// Where the scan file goes, for what waits beside it.
+std::string ScanFileDirectory(const std::string& scanFile) {
+  const size_t slash = scanFile.rfind('/');
+  if (slash == std::string::npos) return ".";
+  return slash == 0 ? "/" : scanFile.substr(0, slash);
 }
 
 }  // namespace
@@ -150,7 +158,10 @@ RunOutcome RunScan(const RunStart& start, const Settings& settings, Log& log) {
       PackageScanOptions packages;
       packages.is64Bit = start.node.is64Bit;
       packages.system = info.system;
-      ScanPackages(packages, document, log);
+      packages.spoolDirectory = ScanFileDirectory(names.scanFile);
+      // The guard drops what was written and leaves the element empty.
+      if (const Status listed = ScanPackages(packages, document, log); !listed)
+        throw std::runtime_error(listed.failure().Text());
     });
   }
   if (settings.shortcuts) {

@@ -17,7 +17,7 @@ struct ListCommand {
 
 std::optional<size_t> ListPackagesByCommands(const std::string& searchPath,
                                              const std::string& system, DocumentWriter& document,
-                                             Log& log) {
+                                             const std::function<void(std::string_view)>& print) {
   // The formats hold "\n" as the two characters the tools expand.
   const ListCommand commands[] = {
       {"dpkg-query",
@@ -31,7 +31,7 @@ std::optional<size_t> ListPackagesByCommands(const std::string& searchPath,
   };
   for (const ListCommand& command : commands) {
     if (command.program == "rpm")
-      log.Print("dpkg failed, using rpm to get list of installed packages..\n");
+      print("dpkg failed, using rpm to get list of installed packages..\n");
     // The whole output first: a command that fails halfway adds nothing.
     const std::optional<std::string> output =
         RunForOutput(command.program, command.args, searchPath);
