@@ -42,7 +42,7 @@ TEST(MountsE2E, NetworkFuseOverlayAndBindMountsBelowTheRoot) {
        "/c1/l1\n/c2/l1\n/layer/l1\n/usr/bin/a\n", {"/dead: fuse.sshfs file system"}},
       // The dead server is gone by now; with nothing ignored the live one is walked.
       {"empty", "[IgnoreFileSystems]\n",
-       "/c1/l1\n/c2/l1\n/layer/l1\n/live/remote-elf\n/usr/bin/a\n", {"/bind: bind mount of " + root}},
+       "/c1/l1\n/c2/l1\n/layer/l1\n/live/elf0\n/usr/bin/a\n", {"/bind: bind mount of " + root}},
   };
   const std::string elf = "printf '\\177ELF\\2\\1\\1\\0payload!' >";
   std::string script =
@@ -85,7 +85,7 @@ TEST(MountsE2E, NetworkFuseOverlayAndBindMountsBelowTheRoot) {
   EXPECT_EQ(ReadFile(out / "dead.calls"), "");
   EXPECT_NE(ReadFile(out / "live.calls"), "");
   // The scan root's own mount is walked whatever its type.
-  EXPECT_EQ(ListedFiles(out / "on-fuse"), root + "/live/remote-elf\n");
+  EXPECT_EQ(ListedFiles(out / "on-fuse"), root + "/live/elf0\n");
 }
 
 }  // namespace

@@ -1,8 +1,9 @@
-// A tiny FUSE file system for the tests: one directory holding one ELF file.
+// A tiny FUSE file system for the tests: one directory holding ELF files
+// named elf0, elf1, ... (one unless --files says more).
 // It appends the name and path of every call it serves to a record file, so
 // a test can tell whether anything reached it; with --block it never
 // answers, as a server that is gone.
-//   fuse_server MOUNTPOINT --record=FILE [--block] [-o fsname=...,subtype=...]
+//   fuse_server MOUNTPOINT --record=FILE [--block] [--files=N] [-o fsname=...,subtype=...]
 #define FUSE_USE_VERSION 31
 #include <errno.h>
 #include <fcntl.h>
@@ -15,11 +16,13 @@
 static struct {
   const char* record;
   int block;
-} options;
+  int files;
+} options = {NULL, 0, 1};
 
 static const struct fuse_opt option_spec[] = {
     {"--record=%s", offsetof(__typeof__(options), record), 0},
     {"--block", offsetof(__typeof__(options), block), 1},
+    {"--files=%d", offsetof(__typeof__(options), files), 0},
     FUSE_OPT_END};
 
 static const char elf[16] = "\x7f" "ELF\x02\x01\x01";
@@ -35,6 +38,13 @@ static void served(const char* call, const char* path) {
   while (options.block) pause();
 }
 
+// "/elf<n>" for an n below the file count.
+static int is_file(const char* path) {
+  int n, end = 0;
+  return sscanf(path, "/elf%d%n", &n, &end) == 1 && path[end] == '\0' && n >= 0 &&
+         n < options.files;
+}
+
 static int do_getattr(const char* path, struct stat* st, struct fuse_file_info* fi) {
   (void)fi;
   served("getattr", path);
@@ -42,7 +52,7 @@ static int do_getattr(const char* path, struct stat* st, struct fuse_file_info* 
   if (strcmp(path, "/") == 0) {
     st->st_mode = S_IFDIR | 0755;
     st->st_nlink = 2;
-  } else if (strcmp(path, "/remote-elf") == 0) {
+  } else if (is_file(path)) {
     st->st_mode = S_IFREG | 0755;
     st->st_nlink = 1;
     st->st_size = sizeof elf;
@@ -64,7 +74,11 @@ static int do_readdir(const char* path, void* buf, fuse_fill_dir_t fill, off_t o
   served("readdir", path);
   fill(buf, ".", NULL, 0, 0);
   fill(buf, "..", NULL, 0, 0);
-  fill(buf, "remote-elf", NULL, 0, 0);
+  for (int i = 0; i < options.files; ++i) {
+    char name[32];
+    snprintf(name, sizeof name, "elf%d", i);
+    fill(buf, name, NULL, 0, 0);
+  }
   return 0;
 }
 
