@@ -19,7 +19,7 @@ using scanunix_test::TempDir;
 
 struct Scan { std::string out, progress, errors, logFile; };
 
-Scan ScanWith(const PackageScanOptions& options, int level = Log::kDisplay) {
+Scan ScanWith(PackageScanOptions options, int level = Log::kDisplay) {
   setenv("TZ", "UTC", 1);
   tzset();
   TempDir logDir;
@@ -27,6 +27,7 @@ Scan ScanWith(const PackageScanOptions& options, int level = Log::kDisplay) {
   DocumentWriter document(out);
   Log log(level, progress, errors);
   log.SetFile((logDir / "log").string());
+  options.spoolDirectory = logDir.path().string();
   RunPackageScan(options, document, log);
   return {out.str(), progress.str(), errors.str(), ReadFile(logDir / "log")};
 }
@@ -131,6 +132,44 @@ TEST(PackageScan, CommandsInTurnFromTheirDirectoryOnly) {
                                    : "";
     EXPECT_EQ(scan.errors + scan.logFile, noList + noList);
   }
+}
+
+// The listing runs in a child: a library that crashes half-way counts as
+// none (its rows so far are dropped), and at the deadline whatever runs is
+// killed, its whole process group with it, and the element stays empty.
+TEST(PackageScan, CrashingLibraryAndTheDeadline) {
+  TempDir bin;
+  const std::string pidFile = (bin / "pid").string();
+  fs::permissions(bin.Write("dpkg-query", "#!/bin/sh\nprintf 'install ok installed|||cmd|||1\\n'\n"),
+                  fs::perms::owner_all);
+  const struct {
+    const char* library;
+    std::string query;  // dpkg-query's script; empty: the one that lists "cmd"
+    std::string rows, failure;
+  } cases[] = {
+      {FAKE_RPM_CRASH_PATH, "", "cmd|\n", ""},
+      {FAKE_RPM_HANG_PATH, "", "", "not finished within the deadline of 1500 ms"},
+      {FAKE_RPM_NO_DB_PATH, "#!/bin/sh\necho $$ >" + pidFile + "\n/bin/sleep 1000\n", "",
+       "not finished within the deadline of 1500 ms"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.library + c.query);
+    if (!c.query.empty()) fs::permissions(bin.Write("dpkg-query", c.query), fs::perms::owner_all);
+    PackageScanOptions options;
+    options.libraryPaths = {c.library};
+    options.commandPath = bin.path().string();
+    options.deadline = std::chrono::milliseconds(1500);
+    const Scan scan = ScanWith(options, Log::kMessages);
+    EXPECT_EQ(scan.errors.find(c.failure) != std::string::npos, true) << scan.errors;
+    EXPECT_EQ(scan.errors.empty(), c.failure.empty()) << scan.errors;
+    // Never a partial list: the element is empty when the listing failed.
+    EXPECT_EQ(scanunix_test::InstalledRows(scan.out, {"ProductName"}), c.rows);
+  }
+  // The hanging command's shell and its sleep went with the group.
+  const std::string pid = ReadFile(bin / "pid");
+  ASSERT_FALSE(pid.empty());
+  const std::string stat = ReadFile("/proc/" + pid.substr(0, pid.size() - 1) + "/stat");
+  EXPECT_TRUE(stat.empty() || stat.find(") Z ") != std::string::npos) << stat;
 }
 
 }  // namespace

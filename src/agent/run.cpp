@@ -7,6 +7,7 @@
 #include <cstring>
 #include <ctime>
 #include <functional>
+#include <stdexcept>
 
 #include "agent/element_guard.h"
 #include "agent/run_plan.h"
@@ -31,6 +32,7 @@ FileScanOptions FileScanOptionsFrom(const FileScanSettings& settings) {
   options.crc = settings.crc;
   options.pauseMs = settings.pauseMs;
   options.ignoreValues = settings.ignoreFolders;
+  options.ignoreFileSystems = settings.ignoreFileSystems;
   options.maxOpenDirs = OpenDirectoryBudget();
   return options;
 }
@@ -71,6 +73,13 @@ RunOutcome Finish(RunOutcome outcome, const std::string& scanFile, Log& log,
       break;
   }
   return outcome;
+}
+
+// Where the scan file goes, for what waits beside it.
+std::string ScanFileDirectory(const std::string& scanFile) {
+  const size_t slash = scanFile.rfind('/');
+  if (slash == std::string::npos) return ".";
+  return slash == 0 ? "/" : scanFile.substr(0, slash);
 }
 
 }  // namespace
@@ -149,6 +158,7 @@ RunOutcome RunScan(const RunStart& start, const Settings& settings, Log& log) {
       PackageScanOptions packages;
       packages.is64Bit = start.node.is64Bit;
       packages.system = info.system;
+      packages.spoolDirectory = ScanFileDirectory(names.scanFile);
       RunPackageScan(packages, document, log);
     });
   }

@@ -30,6 +30,12 @@ IniFile IniFile::Parse(std::istream& in) {
   return ini;
 }
 
+bool IniFile::HasSection(std::string_view section) const {
+  for (const IniRecord& record : records_)
+    if (record.section == section) return true;
+  return false;
+}
+
 void IniFile::ParseLine(std::string line, std::string& section) {
   line = Trimmed(line);
   if (line.empty()) return;

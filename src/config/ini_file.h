@@ -28,6 +28,8 @@ class IniFile {
 
   // Every record of `section` that has a key or a value, in file order.
   std::vector<IniRecord> Section(std::string_view section) const;
+  // The file has a header for `section`, even with nothing below it.
+  bool HasSection(std::string_view section) const;
   // The first record of exactly this section and key (case-sensitive), or null.
   const IniRecord* Find(std::string_view section, std::string_view key) const;
   // Its value; empty when there is none.

@@ -38,6 +38,11 @@ TEST(IniFile, KeysSectionsCommentsAndLineEnds) {
   EXPECT_EQ(crlf.outputFolder + std::to_string(crlf.logLevel), "/x-1");
   EXPECT_EQ(Load("[IgnoreFolders]\n/proc\n1=/sys\n# skip these\n/data/[old]\n").files.ignoreFolders,
             (std::vector<std::string>{"/proc", "/sys", "# skip these", "/data/[old]"}));
+  // [IgnoreFileSystems]: absent gives the defaults, present (even empty) replaces them.
+  EXPECT_EQ(Load("[Settings]\nMsi=0\n").files.ignoreFileSystems, DefaultIgnoredFileSystems());
+  EXPECT_EQ(Load("[IgnoreFileSystems]\n[HTTP]\n").files.ignoreFileSystems.size(), 0u);
+  EXPECT_EQ(Load("[IgnoreFileSystems]\n# fuse\nfuse*\n1=nfs\n").files.ignoreFileSystems,
+            (std::vector<std::string>{"fuse*", "nfs"}));
 }
 
 TEST(IniFile, UploadKeysAndOnlyAnEncryptedPasswordDecrypted) {

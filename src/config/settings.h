@@ -12,7 +12,14 @@ struct FileScanSettings {
   bool crc = false;                        // checksum each listed file
   int pauseMs = 0;                         // sleep after every 11 entries when > 0
   std::vector<std::string> ignoreFolders;  // [IgnoreFolders] values, file order
+  // Mount types the walk leaves alone: [IgnoreFileSystems] when the file
+  // has that section, else DefaultIgnoredFileSystems().
+  std::vector<std::string> ignoreFileSystems;
 };
+
+// Network, cluster and user-space file systems, automount points and
+// overlays (container roots over layers that are listed where they lie).
+const std::vector<std::string>& DefaultIgnoredFileSystems();
 
 struct UploadSettings {
   bool enabled = false;  // UploadByHttp
@@ -33,5 +40,6 @@ struct Settings {
   UploadSettings upload;
 };
 
-// The settings `ini` holds; a key it lacks keeps its default.
+// The settings `ini` holds; a key (or [IgnoreFileSystems]) it lacks keeps
+// its default.
 Settings SettingsFrom(const IniFile& ini);

@@ -9,16 +9,21 @@
 
 #include <algorithm>
 #include <chrono>
+#include <climits>
+#include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <thread>
 
 #include "base/fd_io.h"
 #include "base/progress_line.h"
+#include "base/read_file.h"
 #include "base/regular_file.h"
 #include "files/crc32.h"
 #include "files/file_crc.h"
 #include "files/file_row.h"
 #include "files/ignore_rules.h"
+#include "files/mount_table.h"
 #include "files/owner_names.h"
 #include "base/tree_walk.h"
 #include "files/page_cache.h"
@@ -57,12 +62,27 @@ std::string_view PseudoFileSystemOf(int dirFd) {
   return {};
 }
 
+// `root` as the mount table writes paths; as given when it cannot be resolved.
+std::string CanonicalRoot(const std::string& root) {
+  const std::unique_ptr<char, decltype(&std::free)> resolved(realpath(root.c_str(), nullptr),
+                                                             &std::free);
+  return resolved ? std::string(resolved.get()) : root;
+}
+
+// The root as the walk's paths begin with it, without its trailing "/".
+std::string_view RootPrefix(const std::string& root) {
+  std::string_view prefix = root;
+  while (prefix.ends_with('/')) prefix.remove_suffix(1);
+  return prefix;
+}
+
 class FileScanVisitor : public TreeVisitor {
  public:
-  FileScanVisitor(const FileScanOptions& options, DocumentWriter& document, Log& log,
-                  FileScanCounters& counters)
+  FileScanVisitor(const std::string& root, const FileScanOptions& options,
+                  DocumentWriter& document, Log& log, FileScanCounters& counters)
       : options_(options), document_(document), log_(log), counters_(counters),
-        ignore_(options.ignoreValues) {}
+        ignore_(options.ignoreValues), root_(root), rootPrefix_(RootPrefix(root)),
+        mounts_(ReadMounts()) {}
 
   bool EnterDirectory(const std::string& path) override {
     if (auto message = ignore_.Check(path)) {
@@ -94,6 +114,9 @@ class FileScanVisitor : public TreeVisitor {
     }
     Pause();
     if (log_.entries()) log_.Message(entry.path);
+    // A mount point is known by its path alone: one the walk leaves alone
+    // is never opened, nor even stat'ed.
+    if (!mounts_.Empty() && SkipsMount(entry.path)) return false;
 
     // The type the directory reported decides without a call where it can:
     // links, FIFOs, sockets and devices never get a row.
@@ -121,6 +144,39 @@ class FileScanVisitor : public TreeVisitor {
   }
 
  private:
+  MountDecisions ReadMounts() const {
+    const Result<FileText> table = ReadFileUpTo(options_.mountInfoPath, kMountInfoLimit);
+    const auto ignored = [this](std::string_view relative) {
+      // The directory or one above it, as the walk would meet them.
+      for (size_t at = relative.find('/', 1);; at = relative.find('/', at + 1)) {
+        if (ignore_.Check(rootPrefix_ + std::string(relative.substr(0, at)))) return true;
+        if (at == std::string_view::npos) return false;
+      }
+    };
+    return MountDecisions(table ? ParseMountInfo(table->text) : std::vector<MountEntry>{},
+                          CanonicalRoot(root_), FileSystemFilter(options_.ignoreFileSystems),
+                          ignored);
+  }
+
+  bool SkipsMount(const std::string& path) {
+    const std::string_view relative = std::string_view(path).substr(rootPrefix_.size());
+    if (!mounts_.IsMountPoint(relative)) return false;
+    if (auto message = ignore_.Check(path)) {
+      log_.Print(*message);
+      return true;
+    }
+    const std::optional<MountSkip> skip = mounts_.Decide(relative);
+    if (!skip) return false;
+    if (log_.directories()) {
+      if (!skip->type.empty())
+        log_.Message("skip " + path + ": " + skip->type + " file system");
+      else
+        log_.Message("skip " + path + ": bind mount of " +
+                     (skip->duplicateOf.empty() ? root_ : rootPrefix_ + skip->duplicateOf));
+    }
+    return true;
+  }
+
   void Pause() {
     if (counters_.sinceLastPause > 10 && options_.pauseMs > 0) {
       counters_.sinceLastPause = 0;
@@ -190,6 +246,9 @@ class FileScanVisitor : public TreeVisitor {
   CrcReader crcReader_;
   PageCache pageCache_;  // the heads' reads
   FileRowFormatter rows_;
+  const std::string& root_;
+  const std::string rootPrefix_;
+  MountDecisions mounts_;
   std::string pendingRows_;
   const uid_t euid_ = geteuid();
   // Selecting needs the contents: the ELF header or the checksum.
@@ -200,7 +259,7 @@ class FileScanVisitor : public TreeVisitor {
 
 FileScanCounters ScanFiles(const std::string& root, const FileScanOptions& options,
                            DocumentWriter& document, Log& log, FileScanCounters counters) {
-  FileScanVisitor visitor(options, document, log, counters);
+  FileScanVisitor visitor(root, options, document, log, counters);
   const WalkSummary walk = WalkTree(root, visitor, options.maxOpenDirs);
   visitor.FlushRows();
   if (walk.longPaths > 0) {

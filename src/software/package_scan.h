@@ -1,6 +1,7 @@
 // The package inventory: writes the Msi element into the scan file.
 #pragma once
 
+#include <chrono>
 #include <string>
 #include <vector>
 
@@ -23,6 +24,10 @@ struct PackageScanOptions {
   std::string system;  // OS description, the Publisher of dpkg -l rows
   // Where the package commands are looked up, and their PATH.
   std::string commandPath = kStandardCommandPath;
+  // The whole listing, library and commands, ends by then.
+  std::chrono::milliseconds deadline{std::chrono::seconds(600)};
+  // Where the rows wait, in an unnamed file, until the listing has ended.
+  std::string spoolDirectory = "/tmp";
 };
 
 // What the package scan reports as it goes; the run words it.
