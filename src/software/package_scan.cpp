@@ -1,5 +1,6 @@
 #include "software/package_scan.h"
 
+#include "software/app_lists.h"
 #include "software/package_commands.h"
 #include "software/package_record.h"
 #include "software/rpm_library.h"
@@ -40,6 +41,12 @@ void ScanPackages(const PackageScanOptions& options, DocumentWriter& document, L
   if (fromLibrary == 0 &&
       !ListPackagesByCommands(options.commandPath, options.system, document, log))
     log.Error("No package list: dpkg-query, dpkg -l and rpm -qa all failed");
+
+  OutputBounds bounds;
+  bounds.maxWait = options.applicationListWait;
+  const auto write = [&](const PackageRecord& record) { WriteInstalled(document, record); };
+  for (const Failure& failure : ListApplications(options.commandPath, bounds, write))
+    log.Error(failure.Text());
 
   document.Markup("\t</Msi>\r\n");
 }

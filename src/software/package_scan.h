@@ -1,6 +1,7 @@
 // The package inventory: writes the Msi element into the scan file.
 #pragma once
 
+#include <chrono>
 #include <string>
 #include <vector>
 
@@ -19,10 +20,13 @@ struct PackageScanOptions {
   std::string system;  // OS description, the Publisher of dpkg -l rows
   // Where the package commands are looked up, and their PATH.
   std::string commandPath = kStandardCommandPath;
+  // How long snap or flatpak may take to list its applications.
+  std::chrono::milliseconds applicationListWait{60 * 1000};
 };
 
 // Writes the Msi element: packages from the first RPM library that yields
 // any, otherwise from the package commands. The one-line progress display
 // numbers the library packages. When no method gives a list, the element
-// stays empty and that is said on standard error and in the log.
+// stays empty and that is said on standard error and in the log. The snap
+// and flatpak applications follow, whichever method listed the packages.
 void ScanPackages(const PackageScanOptions& options, DocumentWriter& document, Log& log);
