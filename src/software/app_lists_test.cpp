@@ -43,7 +43,8 @@ TEST(AppLists, SnapListRowsWithoutThePublishersMark) {
       // snap before Tracking, when publishers were developers.
       {"Name  Version  Rev   Developer  Notes\ncore  16-2.30  3748  canonical  core\n",
        "core|16-2.30|canonical|\n"},
-      {"Name\xc3\xbc  Version  Rev  Tracking  Publisher  Notes\n", "Name\xc3\xbc|Version|Publisher|\n"},
+      {"Name\xc3\xbc  Version  Rev  Tracking  Publisher  Notes\n",
+       "Name\xc3\xbc|Version|Publisher|\n"},
       {"\nlonely\n\n", "lonely|||\n"},
       {"Name  Version  Rev  Tracking  Publisher  Notes\n\xc3\xbcn\xc3\xaf&co  " + kLong +
            "  1  -  a&b\xe2\x9c\x93  -\n",

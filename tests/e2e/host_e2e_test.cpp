@@ -58,6 +58,28 @@ TEST(HostE2E, ProcessorsAndFirstDiskOfALargeServer) {
   }
 }
 
+// The ARM facts of a Raspberry Pi 4: its cpuinfo and a sysfs processor tree
+// laid over this host's.
+TEST(HostE2E, ProcessorOfA64BitArmBoard) {
+  TempDir out;
+  std::string cpus = "mount -t tmpfs tmpfs /sys/devices/system/cpu\ncd /sys/devices/system/cpu\n";
+  for (int i = 0; i < 4; ++i)
+    cpus += "mkdir -p cpu" + std::to_string(i) + "/topology\necho 0 >cpu" + std::to_string(i) +
+            "/topology/physical_package_id\necho " + std::to_string(i) + " >cpu" +
+            std::to_string(i) + "/topology/core_id\n";
+  const auto r = RunIsolated("-m",
+                             "mount --bind " SCANUNIX_TEST_DATA "/cpuinfo/raspberry_pi4_cortex_a72"
+                             " /proc/cpuinfo\n" + cpus +
+                                 "mkdir cpu0/cpufreq\necho 1800000 >cpu0/cpufreq/cpuinfo_max_freq\ncd /\n",
+                             out, "Log=-1");
+  if (!r) GTEST_SKIP() << "cannot bind-mount over /proc and /sys here";
+  const std::string doc = ReadFile(FindScanFile(out.path()));
+  EXPECT_EQ(AttributeValue(doc, "ProcessorType"), "ARM Cortex-A72");
+  EXPECT_EQ(AttributeValue(doc, "ProcessorFrequency"), "1800");
+  EXPECT_EQ(AttributeValue(doc, "LogicalCpuCount"), "4");
+  EXPECT_EQ(AttributeValue(doc, "PhysicalCpuCount"), "4");
+}
+
 TEST(HostE2E, NetworkIdentityOfTodaysInterfaceNamesBridgesBondsAndIpv6) {
   // A veth pair: ens5 gets the lower interface number, enp3s0 the other.
   const std::string pair =
