@@ -62,7 +62,8 @@ TEST(AppLists, FlatpakListRowsFromTabSeparatedCells) {
     std::string output, rows;
   } cases[] = {
       {Sample("flatpak_list.txt"),
-       "com.github.tchx84.Flatseal|2.2.0|flathub|\ncom.mattjakeman.ExtensionManager|0.5.1|flathub|\n"
+       "com.github.tchx84.Flatseal|2.2.0|flathub|\n"
+       "com.mattjakeman.ExtensionManager|0.5.1|flathub|\n"
        "com.spotify.Client|1.2.37.701.ge66eb7bc|flathub|\n"
        "org.fedoraproject.MediaWriter|5.1.1|fedora|\norg.gnome.Calculator|46.1|fedora|\n"
        "org.gnome.Extensions|46.2|fedora|\norg.gnome.Loupe|46.2|fedora|\n"

@@ -70,7 +70,8 @@ TEST(HostE2E, ProcessorOfA64BitArmBoard) {
   const auto r = RunIsolated("-m",
                              "mount --bind " SCANUNIX_TEST_DATA "/cpuinfo/raspberry_pi4_cortex_a72"
                              " /proc/cpuinfo\n" + cpus +
-                                 "mkdir cpu0/cpufreq\necho 1800000 >cpu0/cpufreq/cpuinfo_max_freq\ncd /\n",
+                                 "mkdir cpu0/cpufreq\n"
+                                 "echo 1800000 >cpu0/cpufreq/cpuinfo_max_freq\ncd /\n",
                              out, "Log=-1");
   if (!r) GTEST_SKIP() << "cannot bind-mount over /proc and /sys here";
   const std::string doc = ReadFile(FindScanFile(out.path()));

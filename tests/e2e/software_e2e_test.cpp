@@ -88,7 +88,8 @@ TEST(SoftwareE2E, SnapAndFlatpakApplicationsFromTheFixedPathAfterThePackages) {
     const std::string rows = InstalledRows(ReadFile(FindScanFile(out.path())),
                                            {"ProductName", "VersionString", "InstallLocation",
                                             "Publisher"});
-    EXPECT_TRUE(rows.ends_with(c.rows)) << rows.substr(rows.size() - std::min<size_t>(rows.size(), 300));
+    EXPECT_TRUE(rows.ends_with(c.rows)) << rows.substr(rows.size() - std::min<size_t>(rows.size(),
+                                                                                   300));
     EXPECT_EQ(rows.find("|snap|") == std::string::npos, c.rows.find("|snap|") == std::string::npos);
   }
 }
