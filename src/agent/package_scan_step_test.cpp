@@ -172,4 +172,43 @@ TEST(PackageScan, CrashingLibraryAndTheDeadline) {
   EXPECT_TRUE(stat.empty() || stat.find(") Z ") != std::string::npos) << stat;
 }
 
+TEST(PackageScan, SnapAndFlatpakApplicationsAfterThePackages) {
+  const std::string snaps =
+      "Name     Version  Rev  Tracking       Publisher    Notes\n"
+      "firefox  127.0-1  4451 latest/stable  mozilla**    -\n";
+  const struct {
+    std::string snap, flatpak;  // the fake tool's script; empty: not there
+    std::string rows, errors;
+  } cases[] = {
+      {"printf '" + snaps + "'", "printf 'org.gnome.Loupe\\t46.2\\tfedora\\n'",
+       "bash||||\nfirefox|127.0-1|snap|mozilla|\norg.gnome.Loupe|46.2|flatpak|fedora|\n", ""},
+      // Half a list and an error, a hang: nothing of either, a line for each.
+      {"printf '" + snaps + "'; echo 'error: cannot communicate' >&2; exit 1",
+       "echo org.x.Half; exec /bin/sleep 30", "bash||||\n",
+       "snap list: failed, no applications listed\nflatpak list: failed, no applications listed\n"},
+      {"", "", "bash||||\n", ""},
+  };
+  TempDir bin;
+  fs::permissions(bin.Write("dpkg-query", "#!/bin/sh\necho 'install ok installed|||bash'\n"),
+                  fs::perms::owner_all);
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.snap + c.flatpak);
+    for (const auto& [name, script] : {std::pair{"snap", c.snap}, {"flatpak", c.flatpak}}) {
+      fs::remove(bin / name);
+      if (!script.empty())
+        fs::permissions(bin.Write(name, "#!/bin/sh\n" + script + "\n"), fs::perms::owner_all);
+    }
+    PackageScanOptions options;
+    options.libraryPaths = {FAKE_RPM_NO_DB_PATH};
+    options.commandPath = bin.path().string();
+    options.applicationListWait = std::chrono::milliseconds(500);
+    const Scan scan = ScanWith(options);
+    EXPECT_EQ(scanunix_test::InstalledRows(
+                  scan.out, {"ProductName", "VersionString", "InstallLocation", "Publisher"}),
+              c.rows);
+    EXPECT_EQ(scan.errors, c.errors);
+    EXPECT_EQ(scan.logFile, c.errors);
+  }
+}
+
 }  // namespace

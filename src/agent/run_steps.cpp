@@ -18,6 +18,7 @@ class PackageProgress : public PackageScanObserver {
   void CommandFallback(std::string_view program) override {
     if (program == "rpm") log_.Print("dpkg failed, using rpm to get list of installed packages..\n");
   }
+  void ApplicationListFailed(std::string_view why) override { log_.Error(why); }
 
  private:
   Log& log_;

@@ -4,6 +4,7 @@
 
 #include "base/read_file.h"
 #include "base/text.h"
+#include "host/arm_cpu.h"
 
 namespace {
 
@@ -24,8 +25,22 @@ CpuFacts ParseCpuInfo(std::string_view text, bool cut) {
     TakeAfter(line, "model name\t: ", facts.type);
     TakeAfter(line, "cpu MHz\t\t: ", facts.mhz);
     TakeAfter(line, "cpu cores\t: ", facts.cores);
+    TakeAfter(line, "CPU implementer\t: ", facts.implementer);
+    TakeAfter(line, "CPU part\t: ", facts.part);
   }, LastLine::kKept, CarriageReturns::kKept);
   facts.count = std::to_string(count);
+  return facts;
+}
+
+CpuFacts ProbeCpu(const std::string& cpuinfo, const std::filesystem::path& cpuDir) {
+  CpuFacts facts;
+  if (auto file = ReadFileUpTo(cpuinfo, kKernelFileLimit))
+    facts = ParseCpuInfo(file->text, file->cut);
+  if (!facts.type.empty()) return facts;
+  facts.type = ArmProcessorName(facts.implementer, facts.part);
+  if (facts.mhz.empty()) facts.mhz = MaxSpeedMhz(cpuDir);
+  if (facts.cores.empty()) facts.cores = CoresPerPackage(cpuDir);
+  if (facts.cores.empty()) facts.cores = facts.count;
   return facts;
 }
 
@@ -44,8 +59,7 @@ std::string ParseMemTotal(std::string_view text) {
 
 HardwareFacts ProbeHardware() {
   HardwareFacts facts;
-  if (auto file = ReadFileUpTo("/proc/cpuinfo", kKernelFileLimit))
-    facts.cpu = ParseCpuInfo(file->text, file->cut);
+  facts.cpu = ProbeCpu("/proc/cpuinfo", "/sys/devices/system/cpu");
   if (auto file = ReadFileUpTo("/proc/meminfo", kKernelFileLimit))
     facts.memTotal = ParseMemTotal(file->text);
   FirstDisk first = ProbeFirstDisk();

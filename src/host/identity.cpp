@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 
 #include "base/read_file.h"
 #include "base/text.h"
@@ -101,13 +102,30 @@ std::string ProbeLanguage() {
 
 std::string ProbeUserName() { return UserNameFromLogin(::getlogin()); }
 
+namespace {
+
+// The canonical name of `host` in any address family, for hosts the IPv4
+// lookup does not know (IPv6 only); empty when the resolver gives none.
+std::string CanonicalName(const char* host) {
+  addrinfo hints{};
+  hints.ai_family = AF_UNSPEC;
+  hints.ai_flags = AI_CANONNAME;
+  addrinfo* found = nullptr;
+  if (::getaddrinfo(host, nullptr, &hints, &found) != 0) return {};
+  const std::unique_ptr<addrinfo, decltype(&freeaddrinfo)> owned(found, freeaddrinfo);
+  return found && found->ai_canonname ? found->ai_canonname : std::string();
+}
+
+}  // namespace
+
 std::string ProbeDomain() {
   std::string domain;
   std::array<char, 256> host{};
   if (::gethostname(host.data(), host.size() - 1) == 0) {
-    if (const hostent* entry = ::gethostbyname(host.data()); entry && entry->h_name) {
-      domain = DomainFromHostName(entry->h_name);
-    }
+    const hostent* entry = ::gethostbyname(host.data());
+    const std::string official = entry && entry->h_name ? entry->h_name : "";
+    domain = DomainFromHostName(official.find('.') != std::string::npos ? official
+                                                                       : CanonicalName(host.data()));
   }
   if (domain.empty()) {
     std::array<char, 256> name{};

@@ -28,6 +28,10 @@ TEST(CommandOutput, WholeLinesWithinBoundsOfACleanExit) {
       {"echo half; kill -9 $$", {}, std::nullopt},
       // Endless output is cut off: the command is killed.
       {"while :; do echo line; done", {8, 1000}, std::nullopt},
+      // So is one that takes too long, writing or not.
+      {"echo line; exec /bin/sleep 30", {8, 1000, std::chrono::milliseconds(200)}, std::nullopt},
+      {"exec >&-; /bin/sleep 30", {8, 1000, std::chrono::milliseconds(200)}, std::nullopt},
+      {"echo quick", {8, 1000, std::chrono::milliseconds(5000)}, "quick\n"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.script);

@@ -11,6 +11,7 @@ enum class FrameKind : char {
   kRows = 'R',     // document rows, to be kept until the listing is complete
   kLibraryPackage = 'L',  // the library gave a package: its product name
   kFallback = 'F',        // a package command is tried: its program
+  kApplicationFailure = 'A',  // snap or flatpak failed: why
 };
 
 // The longest payload of one frame; longer texts go in several.

@@ -4,6 +4,7 @@
 
 #include "base/child_process.h"
 #include "software/listing_frames.h"
+#include "software/app_lists.h"
 #include "software/package_commands.h"
 #include "software/package_record.h"
 #include "software/row_spool.h"
@@ -50,6 +51,9 @@ Result<ChildEnd> RunListingChild(const std::function<int(int)>& body, Deadline d
         case FrameKind::kFallback:
           observer.CommandFallback(payload);
           return true;
+        case FrameKind::kApplicationFailure:
+          observer.ApplicationListFailed(payload);
+          return true;
       }
       return false;
     });
@@ -80,6 +84,21 @@ int ListFromCommands(int fd, const PackageScanOptions& options) {
       [&](std::string_view program) { SendFrames(fd, FrameKind::kFallback, program); });
   if (!listed) return kNoList;
   SendFrames(fd, FrameKind::kRows, list.view());
+  return kListed;
+}
+
+int ListFromApplications(int fd, const PackageScanOptions& options) {
+  OutputBounds bounds;
+  bounds.maxWait = options.applicationListWait;
+  std::ostringstream row;
+  DocumentWriter rows(row);
+  const auto add = [&](const PackageRecord& record) {
+    row.str({});
+    WriteInstalled(rows, record);
+    SendFrames(fd, FrameKind::kRows, row.view());
+  };
+  for (const Failure& failure : ListApplications(options.commandPath, bounds, add))
+    SendFrames(fd, FrameKind::kApplicationFailure, failure.Text());
   return kListed;
 }
 
@@ -119,6 +138,7 @@ Status ScanPackages(const PackageScanOptions& options, DocumentWriter& document,
   for (const std::string& path : options.libraryPaths)
     paths.push_back(ForWidth(path, options.is64Bit));
   std::uint32_t libraryPackages = 0;
+  Status status;
   // The library runs apart from the commands: when it crashes, its rows
   // so far are dropped and the commands are asked, as without a library.
   Result<ChildEnd> library = RunListingChild([&](int fd) { return ListFromLibrary(fd, paths); },
@@ -133,9 +153,17 @@ Status ScanPackages(const PackageScanOptions& options, DocumentWriter& document,
     if (!commands) return finish(nullptr, commands.failure());
     if (commands->kind == ChildEnd::kTimedOut) return finish(nullptr, late);
     if (commands->kind == ChildEnd::kExited && commands->code == kNoList)
-      return finish(nullptr, ReasonFailure("No package list", "dpkg-query, dpkg -l and rpm -qa all failed"));
-    if (commands->kind != ChildEnd::kExited || commands->code != kListed)
+      status = ReasonFailure("No package list", "dpkg-query, dpkg -l and rpm -qa all failed");
+    else if (commands->kind != ChildEnd::kExited || commands->code != kListed)
       return finish(nullptr, ReasonFailure("package listing", EndText(*commands)));
   }
-  return finish(&spool, {});
+  // The applications follow, whichever method listed the packages.
+  Result<ChildEnd> applications = RunListingChild(
+      [&](int fd) { return ListFromApplications(fd, options); }, deadline, spool, observer,
+      libraryPackages);
+  if (!applications) return finish(nullptr, applications.failure());
+  if (applications->kind == ChildEnd::kTimedOut) return finish(nullptr, late);
+  if (applications->kind != ChildEnd::kExited || applications->code != kListed)
+    return finish(nullptr, ReasonFailure("application listing", EndText(*applications)));
+  return finish(&spool, status);
 }

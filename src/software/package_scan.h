@@ -28,6 +28,8 @@ struct PackageScanOptions {
   std::chrono::milliseconds deadline{std::chrono::seconds(600)};
   // Where the rows wait, in an unnamed file, until the listing has ended.
   std::string spoolDirectory = "/tmp";
+  // How long snap or flatpak may take to list its applications.
+  std::chrono::milliseconds applicationListWait{60 * 1000};
 };
 
 // What the package scan reports as it goes; the run words it.
@@ -38,10 +40,15 @@ class PackageScanObserver {
   virtual void LibraryPackage(std::uint32_t number, const PackageRecord& record) = 0;
   // The command `program` is tried because those before it failed.
   virtual void CommandFallback(std::string_view program) = 0;
+  // snap or flatpak failed and listed nothing; `why` says which.
+  virtual void ApplicationListFailed(std::string_view why) = 0;
 };
 
 // Writes the Msi element: packages from the first RPM library that yields
-// any, otherwise from the package commands. When no method gives a list,
-// the element stays empty and the failure says so.
+// any, otherwise from the package commands, then the snap and flatpak
+// applications. Everything runs in child processes under one deadline, so
+// a library that crashes counts as no library, and the rows reach the
+// element only once the listing is complete. When it cannot complete, or
+// no method gives a package list, the failure says so.
 Status ScanPackages(const PackageScanOptions& options, DocumentWriter& document,
                     PackageScanObserver& observer);
