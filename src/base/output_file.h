@@ -10,9 +10,14 @@
 #include <ostream>
 #include <streambuf>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "base/unique_fd.h"
+
+// True for a name OutputFile::Create gives the temporary file of a file
+// named `finalName`: "." + finalName + "." and eight hexadecimal digits.
+bool IsTemporaryNameFor(std::string_view name, std::string_view finalName);
 
 class FdOutputBuffer : public std::streambuf {
  public:

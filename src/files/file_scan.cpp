@@ -95,6 +95,7 @@ class FileScanVisitor : public TreeVisitor {
         ignore_(options.ignoreValues) {}
 
   bool EnterDirectory(const std::string& path) override {
+    if (Stopped()) return false;
     if (auto message = ignore_.Check(path)) {
       log_.Print(*message);
       return false;
@@ -118,6 +119,7 @@ class FileScanVisitor : public TreeVisitor {
   }
 
   bool VisitEntry(const WalkEntry& entry) override {
+    if (Stopped()) return false;
     ++counters_.entries;
     if (log_.display()) {
       FormatProgressLine(progress_, counters_.entries, counters_.rows, entry.directory);
@@ -151,6 +153,8 @@ class FileScanVisitor : public TreeVisitor {
   }
 
  private:
+  bool Stopped() const { return options_.stopped && options_.stopped(); }
+
   void Pause() {
     if (counters_.sinceLastPause > 10 && options_.pauseMs > 0) {
       counters_.sinceLastPause = 0;

@@ -1,6 +1,7 @@
 #include "software/command_output.h"
 
 #include <fcntl.h>
+#include <poll.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/stat.h>
@@ -123,6 +124,17 @@ bool ExitedCleanly(pid_t pid) {
   return WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
+// Waits until `fd` has input (or its end); false once `stopped` says so.
+bool AwaitInput(int fd, const std::function<bool()>& stopped) {
+  constexpr int kCheckEveryMs = 50;
+  for (;;) {
+    if (stopped()) return false;
+    pollfd ready{fd, POLLIN, 0};
+    const int n = ::poll(&ready, 1, kCheckEveryMs);
+    if (n > 0 || (n < 0 && errno != EINTR)) return true;  // the read says what it is
+  }
+}
+
 }  // namespace
 
 std::string FindCommand(const std::string& program, const std::string& searchPath) {
@@ -147,7 +159,8 @@ std::string FindCommand(const std::string& program, const std::string& searchPat
 std::optional<std::string> RunForOutput(const std::string& program,
                                         const std::vector<std::string>& args,
                                         const std::string& searchPath,
-                                        const OutputBounds& bounds) {
+                                        const OutputBounds& bounds,
+                                        const std::function<bool()>& stopped) {
   const std::string path = FindCommand(program, searchPath);
   if (path.empty()) return std::nullopt;
   std::vector<std::string> argStrings{program};
@@ -168,6 +181,7 @@ std::optional<std::string> RunForOutput(const std::string& program,
   bool complete = false;
   std::array<char, 65536> chunk;
   for (;;) {
+    if (stopped && !AwaitInput(readEnd.Get(), stopped)) break;
     const ssize_t n = ReadRetrying(readEnd.Get(), chunk.data(), chunk.size());
     if (n <= 0) {
       complete = n == 0;

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -28,8 +29,9 @@ std::string FindCommand(const std::string& program, const std::string& searchPat
 // Returns the lines that a line feed ends, each with its line feed, when
 // the command exited with status 0. Nothing when it is not on the path,
 // does not start, fails, is killed or writes more than `bounds` allow
-// (then it is killed).
+// (then it is killed), or once `stopped` says so (asked at least every 50 ms).
 std::optional<std::string> RunForOutput(const std::string& program,
                                         const std::vector<std::string>& args,
                                         const std::string& searchPath,
-                                        const OutputBounds& bounds = {});
+                                        const OutputBounds& bounds = {},
+                                        const std::function<bool()>& stopped = {});

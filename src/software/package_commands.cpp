@@ -17,7 +17,7 @@ struct ListCommand {
 
 std::optional<size_t> ListPackagesByCommands(const std::string& searchPath,
                                              const std::string& system, DocumentWriter& document,
-                                             Log& log) {
+                                             Log& log, const std::function<bool()>& stopped) {
   // The formats hold "\n" as the two characters the tools expand.
   const ListCommand commands[] = {
       {"dpkg-query",
@@ -30,11 +30,12 @@ std::optional<size_t> ListPackagesByCommands(const std::string& searchPath,
        ListForm::kFields},
   };
   for (const ListCommand& command : commands) {
+    if (stopped && stopped()) break;
     if (command.program == "rpm")
       log.Print("dpkg failed, using rpm to get list of installed packages..\n");
     // The whole output first: a command that fails halfway adds nothing.
     const std::optional<std::string> output =
-        RunForOutput(command.program, command.args, searchPath);
+        RunForOutput(command.program, command.args, searchPath, {}, stopped);
     if (output) return WritePackageList(*output, command.form, system, document);
   }
   return std::nullopt;

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -13,7 +14,7 @@
 // writes its installed packages to `document`. A command that is not there
 // is not run and counts as failed. The rpm fallback is announced on
 // standard output. Returns the number of packages written, or nothing when
-// every command failed.
+// every command failed or `stopped` said so.
 std::optional<size_t> ListPackagesByCommands(const std::string& searchPath,
                                              const std::string& system, DocumentWriter& document,
-                                             Log& log);
+                                             Log& log, const std::function<bool()>& stopped = {});

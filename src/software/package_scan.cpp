@@ -23,7 +23,7 @@ std::vector<std::string> DefaultRpmLibraryPaths() {
           "librpm.so.10",             "librpm.so.9",              "librpm.so.8"};
 }
 
-void ScanPackages(const PackageScanOptions& options, DocumentWriter& document, Log& log) {
+size_t ScanPackages(const PackageScanOptions& options, DocumentWriter& document, Log& log) {
   log.Progress("Scan RPM\n");
   log.Display("\n");
   document.Markup("\t<Msi>\r\n");
@@ -37,9 +37,14 @@ void ScanPackages(const PackageScanOptions& options, DocumentWriter& document, L
     ++counter;
     if (log.display()) log.Display(PackageProgressLine(counter, EscapeMarkup(record.productName)));
   });
-  if (fromLibrary == 0 &&
-      !ListPackagesByCommands(options.commandPath, options.system, document, log))
-    log.Error("No package list: dpkg-query, dpkg -l and rpm -qa all failed");
-
+  size_t listed = fromLibrary;
+  if (fromLibrary == 0) {
+    const std::optional<size_t> fromCommands =
+        ListPackagesByCommands(options.commandPath, options.system, document, log, options.stopped);
+    if (fromCommands) listed = *fromCommands;
+    else if (!(options.stopped && options.stopped()))
+      log.Error("No package list: dpkg-query, dpkg -l and rpm -qa all failed");
+  }
   document.Markup("\t</Msi>\r\n");
+  return listed;
 }

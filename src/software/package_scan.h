@@ -1,6 +1,8 @@
 // The package inventory: writes the Msi element into the scan file.
 #pragma once
 
+#include <cstddef>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -19,10 +21,13 @@ struct PackageScanOptions {
   std::string system;  // OS description, the Publisher of dpkg -l rows
   // Where the package commands are looked up, and their PATH.
   std::string commandPath = kStandardCommandPath;
+  // Asked while a package command runs; once true it is ended and nothing is listed.
+  std::function<bool()> stopped;
 };
 
 // Writes the Msi element: packages from the first RPM library that yields
 // any, otherwise from the package commands. The one-line progress display
 // numbers the library packages. When no method gives a list, the element
-// stays empty and that is said on standard error and in the log.
-void ScanPackages(const PackageScanOptions& options, DocumentWriter& document, Log& log);
+// stays empty and that is said on standard error and in the log. Returns
+// the number of packages listed.
+size_t ScanPackages(const PackageScanOptions& options, DocumentWriter& document, Log& log);

@@ -53,7 +53,8 @@ std::chrono::seconds UploadTimeLimit(int timeoutSeconds, uint64_t fileBytes) {
 }
 
 bool UploadScanFile(const std::string& filePath, const UploadSettings& settings, Log& log,
-                    const std::vector<std::string>& tlsLibraries) {
+                    const std::vector<std::string>& tlsLibraries,
+                    const std::function<bool()>& stopped) {
   log.Progress("UploadFileHttp\n");
   UniqueFd fd(::open(filePath.c_str(), O_RDONLY | O_CLOEXEC));
   struct stat st {};
@@ -63,7 +64,9 @@ bool UploadScanFile(const std::string& filePath, const UploadSettings& settings,
 
   TcpConnection connection;
   connection.SetTimeout(settings.timeoutSeconds);
-  connection.SetDeadline(Deadline::In(UploadTimeLimit(settings.timeoutSeconds, size)));
+  Deadline deadline = Deadline::In(UploadTimeLimit(settings.timeoutSeconds, size));
+  if (stopped) deadline.EndWhen(stopped);
+  connection.SetDeadline(deadline);
   if (!connection.Connect(target.host, target.port)) {
     log.Message("error connect HTTP\n");
     if (connection.TimedOut()) log.Message("HTTP timeout");

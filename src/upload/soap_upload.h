@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -21,6 +22,7 @@ std::chrono::seconds UploadTimeLimit(int timeoutSeconds, uint64_t fileBytes);
 // the answer; true when the server's result begins with "OK" in a 2xx
 // response. Over https:// nothing is sent unless the TLS connection is made;
 // `tlsLibraries` are the libraries tried for it, in order. What happens goes
-// to `log`.
+// to `log`. Once `stopped` says so, the upload ends at its next wait.
 bool UploadScanFile(const std::string& filePath, const UploadSettings& settings, Log& log,
-                    const std::vector<std::string>& tlsLibraries = DefaultTlsLibraryNames());
+                    const std::vector<std::string>& tlsLibraries = DefaultTlsLibraryNames(),
+                    const std::function<bool()>& stopped = {});
