@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
@@ -10,6 +11,8 @@
 #include <stdexcept>
 
 #include "agent/element_guard.h"
+#include "agent/metrics_file.h"
+#include "agent/run_lock.h"
 #include "agent/run_plan.h"
 #include "agent/run_steps.h"
 #include "agent/scan_document.h"
@@ -82,6 +85,37 @@ std::string ScanFileDirectory(const std::string& scanFile) {
   return slash == 0 ? "/" : scanFile.substr(0, slash);
 }
 
+// What the run tells a monitor besides its outcome.
+struct RunCounts {
+  uint64_t files = 0;
+  uint64_t packages = 0;
+  std::optional<bool> uploaded;
+};
+
+RunOutcome Stopped(const StopSignals& stop, const std::string& scanFile, Log& log) {
+  return Finish(kNotSaved, scanFile, log, "stopped by signal " + StopSignalName(stop.Received()));
+}
+
+RunOutcome ScanAndSave(const RunStart& start, const Settings& settings, Log& log,
+                       const OutputNames& names, const StopSignals& stop, RunCounts& counts);
+
+void WriteMetrics(const Settings& settings, int exitStatus, std::time_t startTime,
+                  std::chrono::steady_clock::time_point started, const RunCounts& counts,
+                  Log& log) {
+  if (settings.metricsFile.empty()) return;
+  RunMetrics metrics;
+  metrics.exitStatus = exitStatus;
+  metrics.startTime = startTime;
+  metrics.durationSeconds =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+  metrics.filesListed = counts.files;
+  metrics.packagesListed = counts.packages;
+  metrics.uploadSucceeded = counts.uploaded;
+  metrics.lastSuccessTime = exitStatus == kSaved ? startTime : ReadLastSuccessTime(settings.metricsFile);
+  if (const Status written = WriteMetricsFile(settings.metricsFile, FormatMetrics(metrics)); !written)
+    log.SystemError(written.failure().what, written.failure().error);
+}
+
 }  // namespace
 
 std::string ReadModuleDirectory() {
@@ -97,11 +131,43 @@ void ReportNetworkFailures(const NetworkIdentity& network, Log& log) {
   if (!network.ipProbe) log.Failed(network.ipProbe.failure());
 }
 
-RunOutcome RunScan(const RunStart& start, const Settings& settings, Log& log) {
+RunOutcome RunScan(const RunStart& start, const Settings& settings, Log& log,
+                   const StopSignals& stop) {
   const OutputNames names = MakeOutputNames(settings.outputFolder, start.moduleDir,
                                             start.node.computerName, start.network.mac);
+  // Before anything is written: a second run writes nothing at all.
+  const std::string folder = names.scanFile.substr(0, names.scanFile.rfind('/') + 1);
+  const RunLockAttempt lock = TakeRunLock(folder);
+  if (lock.failure) {
+    log.SystemError(lock.failure->what, lock.failure->error);
+    return Finish(kNotSaved, names.scanFile, log, lock.failure->Why());
+  }
+  if (lock.held) {
+    const std::string holder = lock.holder ? " (pid " + std::to_string(*lock.holder) + ")" : "";
+    return Finish(kNotSaved, names.scanFile, log, "another scan is running" + holder);
+  }
+  const auto started = std::chrono::steady_clock::now();
+  const std::time_t startTime = std::time(nullptr);
   log.SetFile(names.logFile);
+  RemoveStaleTemporaryFiles(names.scanFile);
 
+  RunCounts counts;
+  RunOutcome outcome = kNotSaved;
+  try {
+    outcome = ScanAndSave(start, settings, log, names, stop, counts);
+  } catch (...) {
+    WriteMetrics(settings, kNotSaved, startTime, started, counts, log);
+    throw;
+  }
+  WriteMetrics(settings, stop.Stopped() ? 128 + stop.Received() : outcome, startTime, started,
+               counts, log);
+  return outcome;
+}
+
+namespace {
+
+RunOutcome ScanAndSave(const RunStart& start, const Settings& settings, Log& log,
+                       const OutputNames& names, const StopSignals& stop, RunCounts& counts) {
   SystemInfo info;
   info.computerName = start.node.computerName;
   info.macAddress = start.network.mac;
@@ -126,12 +192,17 @@ RunOutcome RunScan(const RunStart& start, const Settings& settings, Log& log) {
   DocumentWriter document(file);
   WriteDocumentHeader(document);
 
+  const auto stopped = [&stop] { return stop.Stopped(); };
   if (settings.files.enabled) {
+    FileScanOptions options = FileScanOptionsFrom(settings.files);
+    options.sleep = [&stop](int ms) { stop.Sleep(ms); };
+    options.stopped = stopped;
     WriteElement(file, document, log, "File list", "", [&] {
-      ScanFiles(ScanRootFromArguments(start.arguments), FileScanOptionsFrom(settings.files),
-                document, log);
+      counts.files =
+          ScanFiles(ScanRootFromArguments(start.arguments), options, document, log).rows;
     });
   }
+  if (stop.Stopped()) return Stopped(stop, names.scanFile, log);
 
   log.Progress("CPU sig\n");
   info.hypervisor = ProbeHypervisor();
@@ -159,9 +230,11 @@ RunOutcome RunScan(const RunStart& start, const Settings& settings, Log& log) {
       packages.is64Bit = start.node.is64Bit;
       packages.system = info.system;
       packages.spoolDirectory = ScanFileDirectory(names.scanFile);
-      RunPackageScan(packages, document, log);
+      packages.stopped = stopped;
+      counts.packages = RunPackageScan(packages, document, log);
     });
   }
+  if (stop.Stopped()) return Stopped(stop, names.scanFile, log);
   if (settings.shortcuts) {
     WriteElement(file, document, log, "Shortcut list", "\t<Shortcuts>\r\n\t</Shortcuts>\r\n",
                  [&] { ScanShortcuts(kApplicationsDir, document, log); });
@@ -172,6 +245,7 @@ RunOutcome RunScan(const RunStart& start, const Settings& settings, Log& log) {
   const std::string extra = settings.computerData.empty() ? kDefaultComputerData : settings.computerData;
   WriteElement(file, document, log, "Extra data", "", [&] { CopyExtraDataFile(document, extra); });
   document.Markup(kDocumentEnd);
+  if (stop.Stopped()) return Stopped(stop, names.scanFile, log);
 
   log.Progress("Compress and save\n");
   if (const Status committed = file.Commit(); !committed) {
@@ -179,8 +253,13 @@ RunOutcome RunScan(const RunStart& start, const Settings& settings, Log& log) {
     return Finish(kNotSaved, names.scanFile, log, committed.failure().Why());
   }
   if (!settings.upload.enabled) return Finish(kSaved, names.scanFile, log);
-  if (!RunUpload(names.scanFile, settings.upload, log, DefaultTlsLibraryNames()))
-    return Finish(kUploadFailed, names.scanFile, log);
+  // A stop during the upload keeps the saved file for the next run.
+  counts.uploaded =
+      RunUpload(names.scanFile, settings.upload, log, DefaultTlsLibraryNames(), stopped) &&
+      !stop.Stopped();
+  if (!*counts.uploaded) return Finish(kUploadFailed, names.scanFile, log);
   std::remove(names.scanFile.c_str());
   return Finish(kSaved, names.scanFile, log, ", uploaded");
 }
+
+}  // namespace

@@ -54,19 +54,22 @@ void TellUploadFailure(const Failure& failure, Log& log) {
 
 }  // namespace
 
-void RunPackageScan(const PackageScanOptions& options, DocumentWriter& document, Log& log) {
+size_t RunPackageScan(const PackageScanOptions& options, DocumentWriter& document, Log& log) {
   log.Progress("Scan RPM\n");
   log.Display("\n");
   PackageProgress progress(log);
-  if (const Status scanned = ScanPackages(options, document, progress); !scanned)
-    log.Failed(scanned.failure());
+  const Result<size_t> scanned = ScanPackages(options, document, progress);
+  if (scanned) return *scanned;
+  // A stop is said once, by the run's last line.
+  if (!(options.stopped && options.stopped())) log.Failed(scanned.failure());
+  return 0;
 }
 
 bool RunUpload(const std::string& filePath, const UploadSettings& settings, Log& log,
-               const std::vector<std::string>& tlsLibraries) {
+               const std::vector<std::string>& tlsLibraries, const std::function<bool()>& stopped) {
   log.Progress("UploadFileHttp\n");
   const Result<std::string> uploaded =
-      UploadScanFile(filePath, settings, tlsLibraries, [&](UploadProgress step) {
+      UploadScanFile(filePath, settings, tlsLibraries, stopped, [&](UploadProgress step) {
         switch (step) {
           case UploadProgress::kConnected:
             Tell(log, "HTTP Connect OK\n", "HTTP Connect OK\n");

@@ -2,6 +2,7 @@
 // run says for what they report.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -12,9 +13,12 @@
 
 // The Msi element: "Scan RPM" first, the library's packages numbered on the
 // progress display, the rpm fallback announced and a missing list reported.
-void RunPackageScan(const PackageScanOptions& options, DocumentWriter& document, Log& log);
+// Returns how many rows were listed.
+size_t RunPackageScan(const PackageScanOptions& options, DocumentWriter& document, Log& log);
 
 // Uploads the scan file at `filePath`, trying `tlsLibraries` for https://;
 // true when the server took it. Each step reached and the failure are told.
+// Once `stopped` says so, the upload ends at its next wait.
 bool RunUpload(const std::string& filePath, const UploadSettings& settings, Log& log,
-               const std::vector<std::string>& tlsLibraries);
+               const std::vector<std::string>& tlsLibraries,
+               const std::function<bool()>& stopped = {});

@@ -83,15 +83,21 @@ void ChildProcess::KillAndReap() {
 }
 
 ChildEnd ChildProcess::Wait(Deadline deadline,
-                            const std::function<bool(std::string_view)>& onOutput) {
+                            const std::function<bool(std::string_view)>& onOutput,
+                            const std::function<bool()>& stopped) {
   std::array<char, 65536> chunk;
   while (output_) {
     if (steady_clock::now() >= deadline) {
       KillAndReap();
       return {ChildEnd::kTimedOut, 0};
     }
+    if (stopped && stopped()) {
+      KillAndReap();
+      return {ChildEnd::kStopped, 0};
+    }
     struct pollfd ready {output_.Get(), POLLIN, 0};
-    const int polled = ::poll(&ready, 1, PollTimeout(deadline));
+    const int timeout = PollTimeout(deadline);
+    const int polled = ::poll(&ready, 1, stopped && (timeout < 0 || timeout > 50) ? 50 : timeout);
     if (polled < 0 && errno != EINTR) break;
     if (polled <= 0) continue;
     const ssize_t n = ReadRetrying(output_.Get(), chunk.data(), chunk.size());

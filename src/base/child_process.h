@@ -38,8 +38,10 @@ class ChildProcess {
 
   // Hands each piece the child writes to `onOutput` until the child closes
   // its output and exits. When `deadline` passes first, or `onOutput`
-  // returns false (kStopped), the group is killed.
-  ChildEnd Wait(Deadline deadline, const std::function<bool(std::string_view)>& onOutput);
+  // returns false or `stopped` (asked at least every 50 ms) says so
+  // (kStopped), the group is killed.
+  ChildEnd Wait(Deadline deadline, const std::function<bool(std::string_view)>& onOutput,
+                const std::function<bool()>& stopped = {});
 
   pid_t pid() const { return pid_; }
 

@@ -71,6 +71,15 @@ void SyncDirectoryOf(const std::string& path) {
 
 }  // namespace
 
+bool IsTemporaryNameFor(std::string_view name, std::string_view finalName) {
+  constexpr size_t kDigits = 8;
+  if (name.size() != finalName.size() + 2 + kDigits || !name.starts_with('.')) return false;
+  if (name.substr(1, finalName.size()) != finalName || name[1 + finalName.size()] != '.') return false;
+  for (const char c : name.substr(name.size() - kDigits))
+    if (!((c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'))) return false;
+  return true;
+}
+
 FdOutputBuffer::FdOutputBuffer() : buffer_(kBufferSize) {
   setp(buffer_.data(), buffer_.data() + buffer_.size());
 }

@@ -10,10 +10,15 @@
 #include <optional>
 #include <ostream>
 #include <string>
+#include <string_view>
 
 #include "base/failure.h"
 
 class FdOutputBuffer;  // output_file.cpp: the buffered, error-keeping stream buffer
+
+// True for a name OutputFile::Create gives the temporary file of a file
+// named `finalName`: "." + finalName + "." and eight hexadecimal digits.
+bool IsTemporaryNameFor(std::string_view name, std::string_view finalName);
 
 class OutputFile : public std::ostream {
  public:

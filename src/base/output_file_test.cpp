@@ -27,6 +27,10 @@ TEST(OutputFile, ThePrivateFileTakesItsNameOnlyAtTheCommit) {
     ASSERT_EQ(stat(out.temporaryPath().c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0600u);
     EXPECT_TRUE(out.temporaryPath().starts_with((dir / ".a.scn.").string()));
+    EXPECT_TRUE(IsTemporaryNameFor(fs::path(out.temporaryPath()).filename().string(), "a.scn"));
+    for (const char* other : {".a.scn.0123abcg", ".a.scn.0123abc", "a.scn.0123abcd", ".b.scn.0123abcd",
+                              ".a.scn.0123abcd.x", ".a.scn"})
+      EXPECT_FALSE(IsTemporaryNameFor(other, "a.scn")) << other;
     const std::string big(200000, 'x');  // past the buffer
     out << big;
     for (int i = 0; i < 70000; ++i) out << 'z';

@@ -54,6 +54,7 @@ TEST(IniFile, UploadKeysAndOnlyAnEncryptedPasswordDecrypted) {
   EXPECT_EQ(Load("[HTTP]\nTimeout=-5\n").upload.timeoutSeconds, 300);
   EXPECT_EQ(Load("[HTTP]\nTimeout=0\n").upload.timeoutSeconds, 0);
   EXPECT_EQ(Load("[HTTP]\nCAFile=/etc/inv/ca.pem\n").upload.caFile, "/etc/inv/ca.pem");
+  EXPECT_EQ(Load("[Settings]\nMetricsFile=/m/s.prom\n").metricsFile, "/m/s.prom");
 }
 
 }  // namespace

@@ -49,5 +49,7 @@ Settings SettingsFrom(const IniFile& ini) {
   s.upload.timeoutSeconds = ini.Number("HTTP", "Timeout", 300);
   if (s.upload.timeoutSeconds < 0) s.upload.timeoutSeconds = 300;  // a negative bound means nothing
   s.upload.caFile = ini.String("HTTP", "CAFile");
+
+  s.metricsFile = ini.String("Settings", "MetricsFile");
   return s;
 }

@@ -38,6 +38,9 @@ struct Settings {
   std::string computerData;  // extra data file; empty: /etc/ComputerData.xml
   std::string outputFolder;  // empty: the executable's directory
   UploadSettings upload;
+
+  // For a monitor: the Prometheus text file each run writes; empty writes none.
+  std::string metricsFile;  // MetricsFile
 };
 
 // The settings `ini` holds; a key (or [IgnoreFileSystems]) it lacks keeps

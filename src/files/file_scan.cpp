@@ -85,6 +85,7 @@ class FileScanVisitor : public TreeVisitor {
         mounts_(ReadMounts()) {}
 
   bool EnterDirectory(const std::string& path) override {
+    if (Stopped()) return false;
     if (auto message = ignore_.Check(path)) {
       log_.Print(*message);
       return false;
@@ -108,6 +109,7 @@ class FileScanVisitor : public TreeVisitor {
   }
 
   bool VisitEntry(const WalkEntry& entry) override {
+    if (Stopped()) return false;
     ++counters_.entries;
     if (log_.showsDisplay()) {
       log_.Display(FormatProgressLine(progress_, {counters_.entries, counters_.rows}, entry.directory));
@@ -176,6 +178,7 @@ class FileScanVisitor : public TreeVisitor {
     }
     return true;
   }
+  bool Stopped() const { return options_.stopped && options_.stopped(); }
 
   void Pause() {
     if (counters_.sinceLastPause > 10 && options_.pauseMs > 0) {

@@ -22,6 +22,8 @@ struct FileScanOptions {
   std::string mountInfoPath = "/proc/self/mountinfo";
   size_t maxOpenDirs = 64;   // directories held open at once
   std::function<void(int ms)> sleep;      // the pause; a real sleep when empty
+  // Asked at every directory and entry; once true the scan ends early.
+  std::function<bool()> stopped;
   // Trust the types the directories report to spare a stat per entry; false
   // stats every entry, as on file systems that report none.
   bool useEntryTypes = true;

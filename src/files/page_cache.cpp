@@ -11,6 +11,10 @@
 
 namespace {
 
+// An older kernel has no cachestat; a system call filter that predates it
+// (systemd's SystemCallFilter) refuses it with its error number.
+bool CachestatRefused(int error) { return error == ENOSYS || error == EPERM; }
+
 // cachestat(2), 6.5 on; the C library has no wrapper yet.
 #ifdef __NR_cachestat
 constexpr long kCachestat = __NR_cachestat;
@@ -73,7 +77,7 @@ CachedPages PageCache::Cached(int fd, uint64_t begin, uint64_t end) {
     if (syscall(kCachestat, fd, &asked, &stat, 0) == 0) {
       range.cached = std::min(stat.nrCache, range.pages);
       if (range.cached == 0 || range.All()) return range;
-    } else if (errno == ENOSYS) {
+    } else if (CachestatRefused(errno)) {
       haveCachestat_ = false;
     }
   }
@@ -87,7 +91,7 @@ bool PageCache::AllCached(int fd, uint64_t begin, uint64_t end) {
   const CachestatRange asked{first, RoundUp(end - first, pageSize_)};
   Cachestat stat{};
   if (syscall(kCachestat, fd, &asked, &stat, 0) != 0) {
-    if (errno == ENOSYS) haveCachestat_ = false;
+    if (CachestatRefused(errno)) haveCachestat_ = false;
     return false;
   }
   return stat.nrCache >= asked.len / pageSize_;

@@ -174,6 +174,5 @@ NetworkIdentity ProbeNetwork() {
     if (ipError == 0) ipError = errno != 0 ? errno : EADDRNOTAVAIL;
   }
   if (id.ip.empty()) id.ipProbe = ErrnoFailure("ioctl 2", ipError != 0 ? ipError : EADDRNOTAVAIL);
-  }
   return id;
 }

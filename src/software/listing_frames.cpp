@@ -35,7 +35,7 @@ bool FrameReader::Feed(std::string_view data,
     if (size > kMaxFramePayload) return false;
     if (pending_.size() - at - kHeader < size) break;
     const char kind = pending_[at];
-    if (kind != 'R' && kind != 'L' && kind != 'F' && kind != 'A') return false;
+    if (kind != 'R' && kind != 'L' && kind != 'F' && kind != 'A' && kind != 'N') return false;
     if (!onFrame(static_cast<FrameKind>(kind), std::string_view(pending_).substr(at + kHeader, size)))
       return false;
     at += kHeader + size;

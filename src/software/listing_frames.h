@@ -12,6 +12,7 @@ enum class FrameKind : char {
   kLibraryPackage = 'L',  // the library gave a package: its product name
   kFallback = 'F',        // a package command is tried: its program
   kApplicationFailure = 'A',  // snap or flatpak failed: why
+  kListed = 'N',              // how many rows the frames before held, in decimal
 };
 
 // The longest payload of one frame; longer texts go in several.

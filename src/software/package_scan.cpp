@@ -1,5 +1,6 @@
 #include "software/package_scan.h"
 
+#include <cstdlib>
 #include <sstream>
 
 #include "base/child_process.h"
@@ -31,7 +32,8 @@ std::string DeadlineText(std::chrono::milliseconds deadline) {
 // reports to `observer` as they come.
 Result<ChildEnd> RunListingChild(const std::function<int(int)>& body, Deadline deadline,
                                  RowSpool& spool, PackageScanObserver& observer,
-                                 std::uint32_t& libraryPackages) {
+                                 std::uint32_t& libraryPackages, size_t& listed,
+                                 const std::function<bool()>& stopped) {
   Result<ChildProcess> child = ChildProcess::Start(body);
   if (!child) return child.failure();
   FrameReader frames;
@@ -54,10 +56,13 @@ Result<ChildEnd> RunListingChild(const std::function<int(int)>& body, Deadline d
         case FrameKind::kApplicationFailure:
           observer.ApplicationListFailed(payload);
           return true;
+        case FrameKind::kListed:
+          listed += std::strtoull(std::string(payload).c_str(), nullptr, 10);
+          return true;
       }
       return false;
     });
-  });
+  }, stopped);
   if (!spooled) return spooled.failure();
   return end;
 }
@@ -72,6 +77,7 @@ int ListFromLibrary(int fd, const std::vector<std::string>& paths) {
     SendFrames(fd, FrameKind::kRows, row.view());
     SendFrames(fd, FrameKind::kLibraryPackage, record.productName);
   });
+  if (listed) SendFrames(fd, FrameKind::kListed, std::to_string(*listed));
   // A library that yields no package counts as none: the commands are asked.
   return listed && *listed > 0 ? kListed : kNoList;
 }
@@ -84,6 +90,7 @@ int ListFromCommands(int fd, const PackageScanOptions& options) {
       [&](std::string_view program) { SendFrames(fd, FrameKind::kFallback, program); });
   if (!listed) return kNoList;
   SendFrames(fd, FrameKind::kRows, list.view());
+  SendFrames(fd, FrameKind::kListed, std::to_string(*listed));
   return kListed;
 }
 
@@ -92,13 +99,16 @@ int ListFromApplications(int fd, const PackageScanOptions& options) {
   bounds.maxWait = options.applicationListWait;
   std::ostringstream row;
   DocumentWriter rows(row);
+  size_t listed = 0;
   const auto add = [&](const PackageRecord& record) {
+    ++listed;
     row.str({});
     WriteInstalled(rows, record);
     SendFrames(fd, FrameKind::kRows, row.view());
   };
   for (const Failure& failure : ListApplications(options.commandPath, bounds, add))
     SendFrames(fd, FrameKind::kApplicationFailure, failure.Text());
+  SendFrames(fd, FrameKind::kListed, std::to_string(listed));
   return kListed;
 }
 
@@ -118,18 +128,21 @@ std::vector<std::string> DefaultRpmLibraryPaths() {
           "librpm.so.10",             "librpm.so.9",              "librpm.so.8"};
 }
 
-Status ScanPackages(const PackageScanOptions& options, DocumentWriter& document,
-                    PackageScanObserver& observer) {
+Result<size_t> ScanPackages(const PackageScanOptions& options, DocumentWriter& document,
+                            PackageScanObserver& observer) {
   const Deadline deadline = std::chrono::steady_clock::now() + options.deadline;
   const Status late = ReasonFailure(
       "Package list left out", "not finished within the deadline of " + DeadlineText(options.deadline));
-  const auto finish = [&](RowSpool* complete, Status status) -> Status {
+  const Status stoppedFailure = ReasonFailure("Package list left out", "stopped");
+  size_t listed = 0;
+  const auto finish = [&](RowSpool* complete, Status status) -> Result<size_t> {
     document.Markup("\t<Msi>\r\n");
     if (complete) {
       if (Status copied = complete->CopyTo(document); !copied) status = copied;
     }
     document.Markup("\t</Msi>\r\n");
-    return status;
+    if (!status) return status.failure();
+    return complete ? listed : 0;
   };
 
   RowSpool spool;
@@ -142,16 +155,20 @@ Status ScanPackages(const PackageScanOptions& options, DocumentWriter& document,
   // The library runs apart from the commands: when it crashes, its rows
   // so far are dropped and the commands are asked, as without a library.
   Result<ChildEnd> library = RunListingChild([&](int fd) { return ListFromLibrary(fd, paths); },
-                                             deadline, spool, observer, libraryPackages);
+                                             deadline, spool, observer, libraryPackages, listed,
+                                             options.stopped);
   if (!library) return finish(nullptr, library.failure());
   if (library->kind == ChildEnd::kTimedOut) return finish(nullptr, late);
+  if (options.stopped && options.stopped()) return finish(nullptr, stoppedFailure);
   if (library->kind != ChildEnd::kExited || library->code != kListed) {
     if (Status cleared = spool.Clear(); !cleared) return finish(nullptr, cleared);
+    listed = 0;
     Result<ChildEnd> commands = RunListingChild(
         [&](int fd) { return ListFromCommands(fd, options); }, deadline, spool, observer,
-        libraryPackages);
+        libraryPackages, listed, options.stopped);
     if (!commands) return finish(nullptr, commands.failure());
     if (commands->kind == ChildEnd::kTimedOut) return finish(nullptr, late);
+    if (options.stopped && options.stopped()) return finish(nullptr, stoppedFailure);
     if (commands->kind == ChildEnd::kExited && commands->code == kNoList)
       status = ReasonFailure("No package list", "dpkg-query, dpkg -l and rpm -qa all failed");
     else if (commands->kind != ChildEnd::kExited || commands->code != kListed)
@@ -160,9 +177,10 @@ Status ScanPackages(const PackageScanOptions& options, DocumentWriter& document,
   // The applications follow, whichever method listed the packages.
   Result<ChildEnd> applications = RunListingChild(
       [&](int fd) { return ListFromApplications(fd, options); }, deadline, spool, observer,
-      libraryPackages);
+      libraryPackages, listed, options.stopped);
   if (!applications) return finish(nullptr, applications.failure());
   if (applications->kind == ChildEnd::kTimedOut) return finish(nullptr, late);
+  if (options.stopped && options.stopped()) return finish(nullptr, stoppedFailure);
   if (applications->kind != ChildEnd::kExited || applications->code != kListed)
     return finish(nullptr, ReasonFailure("application listing", EndText(*applications)));
   return finish(&spool, status);

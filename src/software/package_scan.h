@@ -2,6 +2,7 @@
 #pragma once
 
 #include <chrono>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -30,6 +31,8 @@ struct PackageScanOptions {
   std::string spoolDirectory = "/tmp";
   // How long snap or flatpak may take to list its applications.
   std::chrono::milliseconds applicationListWait{60 * 1000};
+  // Asked while the listing runs; once true it is ended and nothing is listed.
+  std::function<bool()> stopped;
 };
 
 // What the package scan reports as it goes; the run words it.
@@ -50,5 +53,6 @@ class PackageScanObserver {
 // a library that crashes counts as no library, and the rows reach the
 // element only once the listing is complete. When it cannot complete, or
 // no method gives a package list, the failure says so.
-Status ScanPackages(const PackageScanOptions& options, DocumentWriter& document,
-                    PackageScanObserver& observer);
+// Returns how many rows were listed.
+Result<size_t> ScanPackages(const PackageScanOptions& options, DocumentWriter& document,
+                            PackageScanObserver& observer);

@@ -44,6 +44,7 @@ std::chrono::seconds UploadTimeLimit(int timeoutSeconds, uint64_t fileBytes) {
 
 Result<std::string> UploadScanFile(const std::string& filePath, const UploadSettings& settings,
                                    const std::vector<std::string>& tlsLibraries,
+                                   const std::function<bool()>& stopped,
                                    const std::function<void(UploadProgress)>& progress) {
   struct stat st {};
   auto opened = OpenRegularAt(AT_FDCWD, filePath.c_str(),
@@ -55,7 +56,9 @@ Result<std::string> UploadScanFile(const std::string& filePath, const UploadSett
 
   TcpConnection connection;
   connection.SetTimeout(settings.timeoutSeconds);
-  connection.SetDeadline(Deadline::In(UploadTimeLimit(settings.timeoutSeconds, size)));
+  Deadline deadline = Deadline::In(UploadTimeLimit(settings.timeoutSeconds, size));
+  if (stopped) deadline.EndWhen(stopped);
+  connection.SetDeadline(deadline);
   if (Status connected = connection.Connect(target.host, target.port); !connected) {
     if (connection.TimedOut()) return ReasonFailure(kUploadNoConnection, kUploadTimedOut);
     return connected.failure();

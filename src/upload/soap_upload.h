@@ -39,7 +39,9 @@ inline constexpr char kUploadTimedOut[] = "timeout";
 // the answer: the server's result text when it begins with "OK" in a 2xx
 // response. Over https:// nothing is sent unless the TLS connection is made;
 // `tlsLibraries` are the libraries tried for it, in order. `progress` hears
-// of each step as it is reached.
+// of each step as it is reached. Once `stopped` says so, the upload ends at
+// its next wait.
 Result<std::string> UploadScanFile(const std::string& filePath, const UploadSettings& settings,
                                    const std::vector<std::string>& tlsLibraries,
+                                   const std::function<bool()>& stopped,
                                    const std::function<void(UploadProgress)>& progress);
