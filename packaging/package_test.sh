@@ -62,8 +62,13 @@ esac
 [ "$(dpkg-deb -f "$deb" Architecture)" = "$arch" ] || fail ".deb architecture is not $arch"
 lint lintian lintian --fail-on error "$deb"
 
-# The Ansible role installs this package into a throw-away root.
-bash "$packaging/../deploy/ansible/role_test.sh" "$deb" || fail "Ansible role"
+# The Ansible role installs this package into a throw-away root: one of
+# this machine's architecture, which the role runs there.
+if [ ${#emulator[@]} -eq 0 ]; then
+  bash "$packaging/../deploy/ansible/role_test.sh" "$deb" || fail "Ansible role"
+else
+  echo "skip: the Ansible role installs a package of another architecture"
+fi
 
 root=$work/root
 dpkg -x "$deb" "$root"
