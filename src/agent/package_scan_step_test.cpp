@@ -14,6 +14,7 @@
 namespace {
 
 namespace fs = std::filesystem;
+using scanunix_test::ExpectInstalled;
 using scanunix_test::ReadFile;
 using scanunix_test::TempDir;
 
@@ -48,8 +49,8 @@ TEST(PackageScan, LibraryForTheMachineWidthWithProgressDisplay) {
       "UserName=\"Pat\" OrgName=\"\" Serial=\"\" />\r\n")) << scan.out;
   // Only the library's packages: no command ran. Only the database library (lib64)
   // gives gamma the time 0.
-  EXPECT_EQ(scanunix_test::InstalledRows(scan.out, {"ProductName", "InstallDate"}),
-            "alpha|14.11.2023 22:13:20|\nbeta||\ngamma|01.01.1970 00:00:00|\n");
+  ExpectInstalled(scan.out, {"ProductName", "InstallDate"},
+                  "alpha|14.11.2023 22:13:20|\nbeta||\ngamma|01.01.1970 00:00:00|\n");
   EXPECT_EQ(scan.progress, "\n\r00000001 alpha" + std::string(65, ' ') + "\r00000002 beta" +
                                std::string(66, ' ') + "\r00000003 gamma" + std::string(65, ' '));
 
@@ -119,9 +120,9 @@ TEST(PackageScan, CommandsInTurnFromTheirDirectoryOnly) {
     options.system = "SYS";
     options.commandPath = bin.path().string();
     const Scan scan = ScanWith(options);
-    EXPECT_EQ(scanunix_test::InstalledRows(scan.out, {"ProductName", "VersionString", "HelpLink",
-                                                      "InstallLocation", "Publisher"}),
-              c.rows);
+    ExpectInstalled(scan.out, {"ProductName", "VersionString", "HelpLink", "InstallLocation",
+                               "Publisher"},
+                    c.rows);
     EXPECT_EQ(ReadFile(bin / "calls"), c.calls);
     const auto succeeds = [](const Tool& tool) { return tool && tool->second == 0; };
     const bool rpmTried = !succeeds(c.query) && !succeeds(c.dpkg);
@@ -163,7 +164,7 @@ TEST(PackageScan, CrashingLibraryAndTheDeadline) {
     EXPECT_EQ(scan.errors.find(c.failure) != std::string::npos, true) << scan.errors;
     EXPECT_EQ(scan.errors.empty(), c.failure.empty()) << scan.errors;
     // Never a partial list: the element is empty when the listing failed.
-    EXPECT_EQ(scanunix_test::InstalledRows(scan.out, {"ProductName"}), c.rows);
+    ExpectInstalled(scan.out, {"ProductName"}, c.rows);
   }
   // The hanging command's shell and its sleep went with the group.
   const std::string pid = ReadFile(bin / "pid");
@@ -203,9 +204,8 @@ TEST(PackageScan, SnapAndFlatpakApplicationsAfterThePackages) {
     options.commandPath = bin.path().string();
     options.applicationListWait = std::chrono::milliseconds(500);
     const Scan scan = ScanWith(options);
-    EXPECT_EQ(scanunix_test::InstalledRows(
-                  scan.out, {"ProductName", "VersionString", "InstallLocation", "Publisher"}),
-              c.rows);
+    ExpectInstalled(scan.out, {"ProductName", "VersionString", "InstallLocation", "Publisher"},
+                    c.rows);
     EXPECT_EQ(scan.errors, c.errors);
     EXPECT_EQ(scan.logFile, c.errors);
   }
