@@ -77,7 +77,7 @@ TEST(PackageScan, CommandsInTurnFromTheirDirectoryOnly) {
   const struct {
     Tool query, dpkg, rpm;
     std::string calls;  // each command run, with its arguments
-    std::string rows;   // name|version|link|location|publisher|
+    scanunix_test::Rows rows;  // name, version, link, location, publisher
   } cases[] = {
       // Installed and held packages only, not removed, half-installed or unpacked ones.
       {std::pair{"install ok installed|||bash|||5.2-15|||shells|||Matthias <m@x.org>|||"
@@ -88,22 +88,26 @@ TEST(PackageScan, CommandsInTurnFromTheirDirectoryOnly) {
                  "install ok installed|||x|||1|||s|||m|||h|||more\n"
                  "install ok installed|||tail-without-feed|||9", 0},
        std::nullopt, std::nullopt, query,
-       "bash|5.2-15|http://bash|shells|Matthias &lt;m@x.org&gt;|\na&amp;b|1&quot;2||||\n"
-       "lonely|||||\nx|1|h|||more|s|m|\n"},
+       {{"bash", "5.2-15", "http://bash", "shells", "Matthias &lt;m@x.org&gt;"},
+        {"a&amp;b", "1&quot;2", "", "", ""},
+        {"lonely", "", "", "", ""},
+        {"x", "1", "h|||more", "s", "m"}}},
       // A failing command adds nothing; dpkg -l read by the columns of its header line.
       {fails, std::pair{table, 0}, std::nullopt, query + dpkg,
-       "zlib1g|1:1.2.13|z &lt;lib&gt;||SYS|\nheld&amp;co|2.0|||SYS|\nx||||SYS|\n"},
+       {{"zlib1g", "1:1.2.13", "z &lt;lib&gt;", "", "SYS"},
+        {"held&amp;co", "2.0", "", "", "SYS"},
+        {"x", "", "", "", "SYS"}}},
       // An empty list is an answer.
-      {std::nullopt, std::pair{"ii  add 3.1 all no header, no packages\n", 0}, fails, dpkg, ""},
+      {std::nullopt, std::pair{"ii  add 3.1 all no header, no packages\n", 0}, fails, dpkg, {}},
       {std::nullopt, fails,
        std::pair{"kernel|||6.1|||System/Kernel|||Fedora <f>|||https://k\n", 0}, dpkg + rpm,
-       "kernel|6.1|https://k|System/Kernel|Fedora &lt;f&gt;|\n"},
-      {fails, fails, std::pair{"", 127}, query + dpkg + rpm, ""},
-      {std::nullopt, std::nullopt, std::nullopt, "", ""},
+       {{"kernel", "6.1", "https://k", "System/Kernel", "Fedora &lt;f&gt;"}}},
+      {fails, fails, std::pair{"", 127}, query + dpkg + rpm, {}},
+      {std::nullopt, std::nullopt, std::nullopt, "", {}},
   };
   TempDir bin;
   for (const auto& c : cases) {
-    SCOPED_TRACE(c.calls + c.rows);
+    SCOPED_TRACE(c.calls);
     for (const auto& [name, tool] :
          {std::pair{"dpkg-query", c.query}, {"dpkg", c.dpkg}, {"rpm", c.rpm}}) {
       fs::remove(bin / name);
@@ -120,9 +124,9 @@ TEST(PackageScan, CommandsInTurnFromTheirDirectoryOnly) {
     options.system = "SYS";
     options.commandPath = bin.path().string();
     const Scan scan = ScanWith(options);
-    ExpectInstalled(scan.out, {"ProductName", "VersionString", "HelpLink", "InstallLocation",
-                               "Publisher"},
-                    c.rows);
+    const std::vector<std::string> names = {"ProductName", "VersionString", "HelpLink",
+                                            "InstallLocation", "Publisher"};
+    scanunix_test::ExpectRows(scanunix_test::InstalledRows(scan.out, names), c.rows, names);
     EXPECT_EQ(ReadFile(bin / "calls"), c.calls);
     const auto succeeds = [](const Tool& tool) { return tool && tool->second == 0; };
     const bool rpmTried = !succeeds(c.query) && !succeeds(c.dpkg);
