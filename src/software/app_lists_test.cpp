@@ -18,11 +18,17 @@ scanunix_test::Rows Rows(const std::vector<PackageRecord>& records, const std::s
   return rows;
 }
 
-// Compares the list's rows with `expected` written as scanunix_test::RowsFrom reads it.
-void ExpectList(const std::vector<PackageRecord>& records, const std::string& section,
-                const std::string& expected) {
-  scanunix_test::ExpectRows(Rows(records, section), scanunix_test::RowsFrom(expected),
-                            {"name", "version", "publisher"});
+struct ListCase {
+  std::string output, rows;  // rows as scanunix_test::RowsFrom reads them
+};
+
+void ExpectLists(const std::vector<ListCase>& cases,
+                 std::vector<PackageRecord> (*parse)(std::string_view), const std::string& section) {
+  for (const ListCase& c : cases) {
+    SCOPED_TRACE(c.output.substr(0, 200));
+    scanunix_test::ExpectRows(Rows(parse(c.output), section), scanunix_test::RowsFrom(c.rows),
+                              {"name", "version", "publisher"});
+  }
 }
 
 std::string Sample(const std::string& name) {
@@ -32,9 +38,7 @@ std::string Sample(const std::string& name) {
 const std::string kLong = "1.0-" + std::string(3000, 'r') + "-final";
 
 TEST(AppLists, SnapListRowsWithoutThePublishersMark) {
-  const struct {
-    std::string output, rows;
-  } cases[] = {
+  ExpectLists({
       // Through a pipe, as the agent runs it: ASCII marks.
       {Sample("snap_list.txt"),
        "bare|1.0|canonical|\ncode|0ee08df0|vscode|\ncore22|20240408|canonical|\n"
@@ -57,18 +61,11 @@ TEST(AppLists, SnapListRowsWithoutThePublishersMark) {
       {"Name  Version  Rev  Tracking  Publisher  Notes\n\xc3\xbcn\xc3\xaf&co  " + kLong +
            "  1  -  a&b\xe2\x9c\x93  -\n",
        "\xc3\xbcn\xc3\xaf&co|" + kLong + "|a&b|\n"},
-      {"", ""},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.output.substr(0, 200));
-    ExpectList(ParseSnapList(c.output), "snap", c.rows);
-  }
+      {"", ""}}, ParseSnapList, "snap");
 }
 
 TEST(AppLists, FlatpakListRowsFromTabSeparatedCells) {
-  const struct {
-    std::string output, rows;
-  } cases[] = {
+  ExpectLists({
       {Sample("flatpak_list.txt"),
        "com.github.tchx84.Flatseal|2.2.0|flathub|\n"
        "com.mattjakeman.ExtensionManager|0.5.1|flathub|\n"
@@ -81,12 +78,7 @@ TEST(AppLists, FlatpakListRowsFromTabSeparatedCells) {
        "org.example.Changelog|" + kLong + "|corp&lab|\n"},
       {"org.example.Bare\n\n \norg.example.More\t1\tremote\textra\n",
        "org.example.Bare|||\norg.example.More|1|remote|\n"},
-      {"", ""},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.output.substr(0, 200));
-    ExpectList(ParseFlatpakList(c.output), "flatpak", c.rows);
-  }
+      {"", ""}}, ParseFlatpakList, "flatpak");
 }
 
 }  // namespace
