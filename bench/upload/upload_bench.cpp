@@ -92,7 +92,7 @@ long PeakRssOfChild(Child kind, bool& ok) {
       settings.address = "http://127.0.0.1:" + std::to_string(port) + "/";
       settings.username = "user";
       settings.password = "secret";
-      result = UploadScanFile(kFilePath, settings, log);
+      result = UploadScanFile(kFilePath, settings, log).ok;
     }
     ::_exit(result ? 0 : 1);
   }

@@ -1,5 +1,6 @@
 #include "agent/run.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -70,6 +71,16 @@ RunOutcome Finish(RunOutcome outcome, const std::string& scanFile, Log& log,
       break;
   }
   return outcome;
+}
+
+// Deletes the uploaded scan file when it is still the one that was sent;
+// false when something else now stands at its name and was kept.
+bool RemoveSentFile(const std::string& path, const FileIdentity& sent) {
+  struct stat st {};
+  if (::lstat(path.c_str(), &st) != 0) return true;  // gone already: nothing to keep
+  if (!S_ISREG(st.st_mode) || st.st_dev != sent.device || st.st_ino != sent.inode) return false;
+  std::remove(path.c_str());
+  return true;
 }
 
 }  // namespace
@@ -171,8 +182,11 @@ RunOutcome RunScan(const RunStart& start, const Settings& settings, Log& log) {
     return Finish(kNotSaved, names.scanFile, log, std::strerror(error));
   }
   if (!settings.upload.enabled) return Finish(kSaved, names.scanFile, log);
-  if (!UploadScanFile(names.scanFile, settings.upload, log))
-    return Finish(kUploadFailed, names.scanFile, log);
-  std::remove(names.scanFile.c_str());
+  UploadOptions upload;
+  upload.environment = ReadProxyEnvironment();
+  const UploadOutcome outcome = UploadScanFile(names.scanFile, settings.upload, log, upload);
+  if (!outcome.ok) return Finish(kUploadFailed, names.scanFile, log);
+  if (!RemoveSentFile(names.scanFile, outcome.sent))
+    log.Message("scan file replaced during the upload, kept: " + names.scanFile);
   return Finish(kSaved, names.scanFile, log, ", uploaded");
 }

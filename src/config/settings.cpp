@@ -25,5 +25,11 @@ Settings SettingsFrom(const IniFile& ini) {
   s.upload.timeoutSeconds = ini.Number("HTTP", "Timeout", 300);
   if (s.upload.timeoutSeconds < 0) s.upload.timeoutSeconds = 300;  // a negative bound means nothing
   s.upload.caFile = ini.String("HTTP", "CAFile");
+
+  s.upload.proxy = ini.String("HTTP", "Proxy");
+  s.upload.certFile = ini.String("HTTP", "CertFile");
+  s.upload.keyFile = ini.String("HTTP", "KeyFile");
+  s.upload.retries = ini.Number("HTTP", "Retries", 2);
+  if (s.upload.retries < 0) s.upload.retries = 2;
   return s;
 }

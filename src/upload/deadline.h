@@ -15,6 +15,8 @@ class Deadline {
   static Deadline In(std::chrono::seconds span);
 
   bool Passed() const { return at_ && Clock::now() >= *at_; }
+  // Whether `span` from now still ends before the deadline.
+  bool Allows(std::chrono::seconds span) const { return !at_ || Clock::now() + span < *at_; }
   // How long one wait may last, in milliseconds for poll(): at most
   // `stepMs` (-1: no bound of its own) and never past the deadline.
   int WaitMs(int stepMs) const;

@@ -48,7 +48,7 @@ class SoapUpload : public ::testing::Test {
     std::filesystem::remove(dir_ / "log");
     Log log(level_, out, errors);
     log.SetFile(dir_ / "log");
-    const bool ok = UploadScanFile(file_, settings_, log, tlsLibraries_);
+    const bool ok = UploadScanFile(file_, settings_, log, options_).ok;
     logged_ = scanunix_test::ReadFile(dir_ / "log");
     printed_ = out.str();
     return ok;
@@ -56,9 +56,13 @@ class SoapUpload : public ::testing::Test {
 
   scanunix_test::TempDir dir_;
   std::filesystem::path file_ = dir_.Write("host_00AABBCCDDEE.scn", "abc");
-  UploadSettings settings_;
+  UploadSettings settings_ = [] {
+    UploadSettings s;
+    s.retries = 0;  // the retries have a test of their own
+    return s;
+  }();
   std::string scheme_ = "http";
-  std::vector<std::string> tlsLibraries_ = DefaultTlsLibraryNames();
+  UploadOptions options_;
   int level_ = Log::kDisplay;
   std::string logged_, printed_;
 };
@@ -260,7 +264,7 @@ TEST_F(TlsUpload, KeyUpdateAndABrokenRecordBeforeAResetNeitherKillNorLoseTheAnsw
 TEST_F(TlsUpload, NoRequestWithoutAHandshake) {
   settings_.timeoutSeconds = 1;
   for (const bool library : {true, false}) {
-    if (!library) tlsLibraries_ = {"libscanunix-no-such-tls.so.0", FAKE_TLS_LIBRARY};
+    if (!library) options_.tlsLibraries = {"libscanunix-no-such-tls.so.0", FAKE_TLS_LIBRARY};
     LoopbackServer server(ReadUntilHangUp);  // stalls in the handshake
     EXPECT_FALSE(Upload(server.Port()));
     EXPECT_EQ(logged_, library ? "TLS: handshake timed out\n" : "TLS: no TLS library found\n");

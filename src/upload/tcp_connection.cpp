@@ -1,29 +1,24 @@
 #include "upload/tcp_connection.h"
 
-#include <arpa/inet.h>
 #include <netdb.h>
 #include <poll.h>
 #include <sys/socket.h>
 
 #include <cerrno>
 #include <climits>
+#include <string>
 
 namespace {
 
 bool WouldBlock(int error) { return error == EAGAIN || error == EWOULDBLOCK; }
 
-// The first IPv4 address of `host`, dotted text taken as it is.
-bool ResolveIpv4(const std::string& host, in_addr& out) {
-  if (::inet_pton(AF_INET, host.c_str(), &out) == 1) return true;
-  addrinfo hints{};
-  hints.ai_family = AF_INET;
-  hints.ai_socktype = SOCK_STREAM;
-  addrinfo* found = nullptr;
-  if (::getaddrinfo(host.c_str(), nullptr, &hints, &found) != 0 || !found) return false;
-  out = reinterpret_cast<sockaddr_in*>(found->ai_addr)->sin_addr;
-  ::freeaddrinfo(found);
-  return true;
-}
+// Frees what getaddrinfo found.
+struct AddressList {
+  addrinfo* first = nullptr;
+  ~AddressList() {
+    if (first) ::freeaddrinfo(first);
+  }
+};
 
 }  // namespace
 
@@ -46,19 +41,47 @@ bool TcpConnection::WaitFor(short events) {
   return false;
 }
 
-// Non-blocking from the start: every wait goes through WaitFor.
+// Every address of the host in the resolver's order (IPv6 and IPv4), each
+// tried in turn from a fresh non-blocking socket; every wait goes through
+// WaitFor, so the deadline bounds them all together. errno tells why the
+// last one failed.
 bool TcpConnection::Connect(const std::string& host, int port) {
   timedOut_ = false;
-  socket_.Reset(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0));
-  if (!socket_) return false;
+  socket_.Reset();
   // A port outside the 16-bit range is refused rather than cut to its low bits.
-  if (port < 1 || port > 65535) return false;
-  sockaddr_in sa{};
-  sa.sin_family = AF_INET;
-  sa.sin_port = htons(static_cast<uint16_t>(port));
-  if (!ResolveIpv4(host, sa.sin_addr)) return false;
-  if (::connect(socket_.Get(), reinterpret_cast<const sockaddr*>(&sa), sizeof sa) == 0)
-    return true;
+  if (port < 1 || port > 65535) {
+    errno = EINVAL;
+    return false;
+  }
+  addrinfo hints{};
+  hints.ai_family = AF_UNSPEC;
+  hints.ai_socktype = SOCK_STREAM;
+  hints.ai_flags = AI_NUMERICSERV;
+  AddressList found;
+  if (::getaddrinfo(host.c_str(), std::to_string(port).c_str(), &hints, &found.first) != 0 ||
+      !found.first) {
+    errno = EADDRNOTAVAIL;
+    return false;
+  }
+  int error = EADDRNOTAVAIL;
+  for (const addrinfo* a = found.first; a && !deadline_.Passed(); a = a->ai_next) {
+    if (ConnectTo(*a)) return true;
+    error = errno;
+  }
+  if (deadline_.Passed()) {
+    timedOut_ = true;
+    error = ETIMEDOUT;
+  }
+  socket_.Reset();
+  errno = error;
+  return false;
+}
+
+bool TcpConnection::ConnectTo(const addrinfo& address) {
+  timedOut_ = false;
+  socket_.Reset(::socket(address.ai_family, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0));
+  if (!socket_) return false;
+  if (::connect(socket_.Get(), address.ai_addr, address.ai_addrlen) == 0) return true;
   // An interrupted connect goes on in the background, like one in progress.
   if ((errno != EINPROGRESS && errno != EINTR) || !WaitFor(POLLOUT)) return false;
   int error = 0;

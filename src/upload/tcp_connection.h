@@ -1,9 +1,9 @@
-// An IPv4 TCP connection whose every wait is bounded: by a time-out per
+// A TCP connection (IPv6 or IPv4) whose every wait is bounded: by a time-out per
 // step and by one deadline for the whole exchange. Failures are results,
 // never messages, and no send raises SIGPIPE.
 #pragma once
 
-#include <netinet/in.h>
+#include <netdb.h>
 
 #include <string>
 
@@ -17,8 +17,11 @@ class TcpConnection : public Transport {
   // Takes over a socket that is already connected.
   explicit TcpConnection(UniqueFd socket) : socket_(std::move(socket)) {}
 
-  // Connects to a host name or dotted IPv4 address, always from a fresh
-  // socket. A port outside 1-65535 is refused.
+  // Connects to a host name or address literal (IPv6 without brackets),
+  // trying each of its addresses in turn, always from a fresh socket. A port
+  // outside 1-65535 is refused. On failure errno says why: ECONNREFUSED,
+  // EHOSTUNREACH, ETIMEDOUT (TimedOut() too), EADDRNOTAVAIL when the name
+  // has no address.
   bool Connect(const std::string& host, int port);
   // Bounds each wait for the peer (to connect, to take bytes, to send some)
   // to `seconds`; 0: no bound of its own.
@@ -36,6 +39,8 @@ class TcpConnection : public Transport {
   // Waits until the socket is ready for `events` (or has failed); false
   // when the wait ran out of time or could not be made.
   bool WaitFor(short events);
+  // One address, from a fresh socket.
+  bool ConnectTo(const addrinfo& address);
 
   UniqueFd socket_;
   int timeoutMs_ = -1;
