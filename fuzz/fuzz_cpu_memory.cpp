@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "check.h"
+#include "host/arm_cpu.h"
 #include "host/hardware.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -19,8 +20,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
   const CpuFacts cpu = ParseCpuInfo(text);
   Check(cpu.count == std::to_string(processors));
-  for (const std::string* value : {&cpu.type, &cpu.mhz, &cpu.cores})
+  for (const std::string* value : {&cpu.type, &cpu.mhz, &cpu.cores, &cpu.implementer, &cpu.part})
     Check(value->find('\n') == std::string::npos && text.find(*value) != std::string_view::npos);
+  Check(ArmProcessorName(cpu.implementer, cpu.part).find('\n') == std::string::npos);
   const CpuFacts cut = ParseCpuInfo(text, true);  // the unfinished last line is left out
   Check(std::stoul(cut.count) <= processors);
 

@@ -12,7 +12,9 @@ cd "$(dirname "$0")/.."
 
 # What the build and the tests need from Debian.
 packages=(cmake g++ make libgtest-dev libgmock-dev libxml2-utils openssl libssl3 libssl-dev
-          dpkg-dev rpm systemd man-db groff-base lintian rpmlint tinyproxy)
+          dpkg-dev rpm systemd man-db groff-base lintian rpmlint libfuse3-dev fuse3
+          # the service's hardening, its metrics and the Ansible role
+          strace prometheus-node-exporter ansible-core ansible-lint python3-apt tinyproxy)
 fuzz_packages=(clang libclang-rt-14-dev)
 # The cross build: compiler and emulator, and arm64 libraries from multiarch
 # for the TLS tests (libssl3, and libssl-dev for their server) and for the

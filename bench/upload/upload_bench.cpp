@@ -20,6 +20,7 @@
 #include "base/log.h"
 #include "loopback_server.h"
 #include "upload/base64.h"
+#include "config/settings.h"
 #include "upload/soap_upload.h"
 #include "upload/tcp_connection.h"
 
@@ -57,6 +58,10 @@ void ServeOnce(const UniqueFd& listener) {
   conn.Write(answer.data(), answer.size());
 }
 
+struct Quiet : UploadObserver {
+  void Reached(UploadProgress) override {}
+};
+
 enum class Child { kIdle, kStreamedUpload, kWholeFileInMemory };
 
 // The former way, for comparison: file, its Base64 text and the request all
@@ -86,13 +91,12 @@ long PeakRssOfChild(Child kind, bool& ok) {
     bool result = true;
     if (kind == Child::kWholeFileInMemory) result = BuildWholeRequest();
     if (upload) {
-      std::ostringstream quiet;
-      Log log(Log::kDisplay, quiet, quiet);
       UploadSettings settings;
       settings.address = "http://127.0.0.1:" + std::to_string(port) + "/";
       settings.username = "user";
       settings.password = "secret";
-      result = UploadScanFile(kFilePath, settings, log).ok;
+      Quiet quiet;
+      result = UploadScanFile(kFilePath, settings, {}, quiet).ok();
     }
     ::_exit(result ? 0 : 1);
   }

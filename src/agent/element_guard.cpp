@@ -2,17 +2,16 @@
 
 #include <exception>
 
-std::optional<std::string> WriteElementGuarded(OutputFile& file, DocumentWriter& document,
-                                               std::string_view empty,
-                                               const std::function<void()>& write) {
+Status WriteElementGuarded(OutputFile& file, DocumentWriter& document, std::string_view empty,
+                           const std::function<void()>& write) {
   // Without a mark the file has failed already and will not be kept.
   const std::optional<off_t> mark = file.Mark();
   try {
     write();
-    return std::nullopt;
+    return {};
   } catch (const std::exception& error) {
     if (mark) file.RewindTo(*mark);
     document.Markup(empty);
-    return std::string(error.what());
+    return ReasonFailure("element", error.what());
   }
 }

@@ -14,13 +14,13 @@ TEST(ElementGuard, AFailingScannerLosesOnlyItsOwnElement) {
   ASSERT_TRUE(file.Create(dir / "a.scn"));
   DocumentWriter document(file);
   document.Markup("<doc>");
-  EXPECT_EQ(WriteElementGuarded(file, document, "<a></a>", [&] { document.Markup("<a>1</a>"); }),
-            std::nullopt);
-  const auto failure = WriteElementGuarded(file, document, "<b></b>", [&] {
+  EXPECT_TRUE(WriteElementGuarded(file, document, "<a></a>", [&] { document.Markup("<a>1</a>"); }));
+  const Status failure = WriteElementGuarded(file, document, "<b></b>", [&] {
     document.Markup("<b>" + std::string(100000, 'x'));  // written out in part
     throw std::bad_alloc();
   });
-  EXPECT_EQ(failure, "std::bad_alloc");
+  ASSERT_FALSE(failure);
+  EXPECT_EQ(failure.failure().reason, "std::bad_alloc");
   document.Markup("</doc>");
   ASSERT_TRUE(file.Commit());
   EXPECT_EQ(scanunix_test::ReadFile(dir / "a.scn"), "<doc><a>1</a><b></b></doc>");

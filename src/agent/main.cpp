@@ -10,8 +10,10 @@
 #include "agent/run.h"
 #include "agent/settings_file.h"
 #include "base/log.h"
+#include "base/stop_signals.h"
 #include "base/version.h"
 #include "host/identity.h"
+#include "host/network.h"
 
 namespace {
 
@@ -33,7 +35,7 @@ constexpr char kUsage[] =
     "\n"
     "See scanunix(8) and scanunix.ini(5).\n";
 
-int Run(const std::vector<std::string>& arguments) {
+int Run(const std::vector<std::string>& arguments, const StopSignals& stop) {
   // The default level until the settings say otherwise.
   Log log(Log::kDisplay, std::cout, std::cerr, ::isatty(STDOUT_FILENO) == 1);
   RunStart start{arguments, ReadModuleDirectory(), ProbeNetwork(), ProbeNode()};
@@ -42,7 +44,7 @@ int Run(const std::vector<std::string>& arguments) {
   const FoundSettings found = FindSettings(arguments, start.moduleDir, start.node.computerName);
   log.SetLevel(found.settings.logLevel);
   log.Message(found.path.empty() ? "INI not found, using default values." : "INI: " + found.path);
-  return RunScan(start, found.settings, log);
+  return RunScan(start, found.settings, log, stop);
 }
 
 }  // namespace
@@ -61,14 +63,25 @@ int main(int argc, char** argv) {
   // A peer that goes away (a server, a package command) must never end the run.
   std::signal(SIGPIPE, SIG_IGN);
   // Whatever happens, the run ends with its status and says why.
+  const StopSignals stop;
   std::string why = "unexpected error";
+  int status = kNotSaved;
   try {
-    return Run(std::vector<std::string>(argv + std::min(argc, 1), argv + argc));
+    status = Run(std::vector<std::string>(argv + std::min(argc, 1), argv + argc), stop);
+    why.clear();
   } catch (const std::exception& error) {
     why = error.what();
   } catch (...) {
   }
-  std::fprintf(stderr, "scanunix: %s\n", why.c_str());
-  std::printf("\nFailed, no scan file saved: %s\n", why.c_str());
-  return kNotSaved;
+  if (!why.empty()) {
+    std::fprintf(stderr, "scanunix: %s\n", why.c_str());
+    std::printf("\nFailed, no scan file saved: %s\n", why.c_str());
+  }
+  // Stopped: the parent sees the signal, as if it had not been caught.
+  if (stop.Stopped()) {
+    std::cout.flush();
+    std::fflush(nullptr);
+    EndBySignal(stop.Received());
+  }
+  return status;
 }

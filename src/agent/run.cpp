@@ -1,16 +1,20 @@
 #include "agent/run.h"
 
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
 #include <functional>
+#include <stdexcept>
 
 #include "agent/element_guard.h"
+#include "agent/metrics_file.h"
+#include "agent/run_lock.h"
 #include "agent/run_plan.h"
+#include "agent/run_steps.h"
 #include "agent/scan_document.h"
 #include "base/document_text.h"
 #include "base/output_file.h"
@@ -19,7 +23,7 @@
 #include "host/hypervisor.h"
 #include "software/package_scan.h"
 #include "software/shortcut_scan.h"
-#include "upload/soap_upload.h"
+#include "upload/tls_library.h"
 
 namespace {
 
@@ -31,6 +35,7 @@ FileScanOptions FileScanOptionsFrom(const FileScanSettings& settings) {
   options.crc = settings.crc;
   options.pauseMs = settings.pauseMs;
   options.ignoreValues = settings.ignoreFolders;
+  options.ignoreFileSystems = settings.ignoreFileSystems;
   options.maxOpenDirs = OpenDirectoryBudget();
   return options;
 }
@@ -39,11 +44,11 @@ HardwareFacts ProbeHardwareReporting(Log& log) {
   log.Progress("Scan Hardware\n");
   HardwareFacts hardware = ProbeHardware();
   // Only a machine where no disk was found at all is worth a word.
-  if (!hardware.disk && log.messages() && log.level() != Log::kSilent) {
+  if (!hardware.disk && log.wantsMessages() && log.level() != Log::kSilent) {
     if (hardware.diskProbe == DiskProbe::kCannotOpen)
       log.Print("ERROR: Cannot open device /dev/sda\n");
     if (hardware.diskProbe == DiskProbe::kNoIdentity)
-      log.SystemError("HDD ioctl error", hardware.diskError);
+      log.Failed(hardware.diskFailure.failure());
   }
   return hardware;
 }
@@ -52,8 +57,8 @@ HardwareFacts ProbeHardwareReporting(Log& log) {
 // empty and the run says why.
 void WriteElement(OutputFile& file, DocumentWriter& document, Log& log, std::string_view what,
                   std::string_view empty, const std::function<void()>& write) {
-  if (const auto failure = WriteElementGuarded(file, document, empty, write))
-    log.Error(std::string(what) + " left out: " + *failure);
+  if (const Status written = WriteElementGuarded(file, document, empty, write); !written)
+    log.Error(std::string(what) + " left out: " + written.failure().reason);
 }
 
 // The last line, which says how the run ended; `detail` adds to it.
@@ -73,14 +78,42 @@ RunOutcome Finish(RunOutcome outcome, const std::string& scanFile, Log& log,
   return outcome;
 }
 
-// Deletes the uploaded scan file when it is still the one that was sent;
-// false when something else now stands at its name and was kept.
-bool RemoveSentFile(const std::string& path, const FileIdentity& sent) {
-  struct stat st {};
-  if (::lstat(path.c_str(), &st) != 0) return true;  // gone already: nothing to keep
-  if (!S_ISREG(st.st_mode) || st.st_dev != sent.device || st.st_ino != sent.inode) return false;
-  std::remove(path.c_str());
-  return true;
+// Where the scan file goes, for what waits beside it.
+std::string ScanFileDirectory(const std::string& scanFile) {
+  const size_t slash = scanFile.rfind('/');
+  if (slash == std::string::npos) return ".";
+  return slash == 0 ? "/" : scanFile.substr(0, slash);
+}
+
+// What the run tells a monitor besides its outcome.
+struct RunCounts {
+  uint64_t files = 0;
+  uint64_t packages = 0;
+  std::optional<bool> uploaded;
+};
+
+RunOutcome Stopped(const StopSignals& stop, const std::string& scanFile, Log& log) {
+  return Finish(kNotSaved, scanFile, log, "stopped by signal " + StopSignalName(stop.Received()));
+}
+
+RunOutcome ScanAndSave(const RunStart& start, const Settings& settings, Log& log,
+                       const OutputNames& names, const StopSignals& stop, RunCounts& counts);
+
+void WriteMetrics(const Settings& settings, int exitStatus, std::time_t startTime,
+                  std::chrono::steady_clock::time_point started, const RunCounts& counts,
+                  Log& log) {
+  if (settings.metricsFile.empty()) return;
+  RunMetrics metrics;
+  metrics.exitStatus = exitStatus;
+  metrics.startTime = startTime;
+  metrics.durationSeconds =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+  metrics.filesListed = counts.files;
+  metrics.packagesListed = counts.packages;
+  metrics.uploadSucceeded = counts.uploaded;
+  metrics.lastSuccessTime = exitStatus == kSaved ? startTime : ReadLastSuccessTime(settings.metricsFile);
+  if (const Status written = WriteMetricsFile(settings.metricsFile, FormatMetrics(metrics)); !written)
+    log.SystemError(written.failure().what, written.failure().error);
 }
 
 }  // namespace
@@ -94,15 +127,47 @@ std::string ReadModuleDirectory() {
 }
 
 void ReportNetworkFailures(const NetworkIdentity& network, Log& log) {
-  if (network.macError != 0) log.SystemError("ioctl 1", network.macError);
-  if (network.ipError != 0) log.SystemError("ioctl 2", network.ipError);
+  if (!network.macProbe) log.Failed(network.macProbe.failure());
+  if (!network.ipProbe) log.Failed(network.ipProbe.failure());
 }
 
-RunOutcome RunScan(const RunStart& start, const Settings& settings, Log& log) {
+RunOutcome RunScan(const RunStart& start, const Settings& settings, Log& log,
+                   const StopSignals& stop) {
   const OutputNames names = MakeOutputNames(settings.outputFolder, start.moduleDir,
                                             start.node.computerName, start.network.mac);
+  // Before anything is written: a second run writes nothing at all.
+  const std::string folder = names.scanFile.substr(0, names.scanFile.rfind('/') + 1);
+  const RunLockAttempt lock = TakeRunLock(folder);
+  if (lock.failure) {
+    log.SystemError(lock.failure->what, lock.failure->error);
+    return Finish(kNotSaved, names.scanFile, log, lock.failure->Why());
+  }
+  if (lock.held) {
+    const std::string holder = lock.holder ? " (pid " + std::to_string(*lock.holder) + ")" : "";
+    return Finish(kNotSaved, names.scanFile, log, "another scan is running" + holder);
+  }
+  const auto started = std::chrono::steady_clock::now();
+  const std::time_t startTime = std::time(nullptr);
   log.SetFile(names.logFile);
+  RemoveStaleTemporaryFiles(names.scanFile);
 
+  RunCounts counts;
+  RunOutcome outcome = kNotSaved;
+  try {
+    outcome = ScanAndSave(start, settings, log, names, stop, counts);
+  } catch (...) {
+    WriteMetrics(settings, kNotSaved, startTime, started, counts, log);
+    throw;
+  }
+  WriteMetrics(settings, stop.Stopped() ? 128 + stop.Received() : outcome, startTime, started,
+               counts, log);
+  return outcome;
+}
+
+namespace {
+
+RunOutcome ScanAndSave(const RunStart& start, const Settings& settings, Log& log,
+                       const OutputNames& names, const StopSignals& stop, RunCounts& counts) {
   SystemInfo info;
   info.computerName = start.node.computerName;
   info.macAddress = start.network.mac;
@@ -120,20 +185,24 @@ RunOutcome RunScan(const RunStart& start, const Settings& settings, Log& log) {
   // Written under a private name beside the scan file, which keeps its old
   // content until the new one is complete.
   OutputFile file;
-  if (!file.Create(names.scanFile)) {
-    const int error = errno;
-    log.SystemError(names.scanFile, error);
-    return Finish(kNotSaved, names.scanFile, log, std::strerror(error));
+  if (const Status created = file.Create(names.scanFile); !created) {
+    log.Failed(created.failure());
+    return Finish(kNotSaved, names.scanFile, log, created.failure().Why());
   }
   DocumentWriter document(file);
   WriteDocumentHeader(document);
 
+  const auto stopped = [&stop] { return stop.Stopped(); };
   if (settings.files.enabled) {
+    FileScanOptions options = FileScanOptionsFrom(settings.files);
+    options.sleep = [&stop](int ms) { stop.Sleep(ms); };
+    options.stopped = stopped;
     WriteElement(file, document, log, "File list", "", [&] {
-      ScanFiles(ScanRootFromArguments(start.arguments), FileScanOptionsFrom(settings.files),
-                document, log);
+      counts.files =
+          ScanFiles(ScanRootFromArguments(start.arguments), options, document, log).rows;
     });
   }
+  if (stop.Stopped()) return Stopped(stop, names.scanFile, log);
 
   log.Progress("CPU sig\n");
   info.hypervisor = ProbeHypervisor();
@@ -145,7 +214,7 @@ RunOutcome RunScan(const RunStart& start, const Settings& settings, Log& log) {
   log.Progress("Get Domain\n");
   info.domainName = ProbeDomain();
   const KernelBuild build = ProbeKernelBuild();
-  if (build.error != 0) log.SystemError("_sysctl", build.error);
+  if (!build.probe) log.Failed(build.probe.failure());
   info.compileInfo = build.text;
 
   const HardwareFacts hardware = ProbeHardwareReporting(log);
@@ -160,9 +229,12 @@ RunOutcome RunScan(const RunStart& start, const Settings& settings, Log& log) {
       PackageScanOptions packages;
       packages.is64Bit = start.node.is64Bit;
       packages.system = info.system;
-      ScanPackages(packages, document, log);
+      packages.spoolDirectory = ScanFileDirectory(names.scanFile);
+      packages.stopped = stopped;
+      counts.packages = RunPackageScan(packages, document, log);
     });
   }
+  if (stop.Stopped()) return Stopped(stop, names.scanFile, log);
   if (settings.shortcuts) {
     WriteElement(file, document, log, "Shortcut list", "\t<Shortcuts>\r\n\t</Shortcuts>\r\n",
                  [&] { ScanShortcuts(kApplicationsDir, document, log); });
@@ -173,20 +245,24 @@ RunOutcome RunScan(const RunStart& start, const Settings& settings, Log& log) {
   const std::string extra = settings.computerData.empty() ? kDefaultComputerData : settings.computerData;
   WriteElement(file, document, log, "Extra data", "", [&] { CopyExtraDataFile(document, extra); });
   document.Markup(kDocumentEnd);
+  if (stop.Stopped()) return Stopped(stop, names.scanFile, log);
 
   log.Progress("Compress and save\n");
-  if (!file.Commit()) {
-    const int error = errno;
-    log.SystemError(file.error() != 0 ? "Error writing tmp file" : "Error rename tmp file to scn file",
-                    error);
-    return Finish(kNotSaved, names.scanFile, log, std::strerror(error));
+  if (const Status committed = file.Commit(); !committed) {
+    log.Failed(committed.failure());
+    return Finish(kNotSaved, names.scanFile, log, committed.failure().Why());
   }
   if (!settings.upload.enabled) return Finish(kSaved, names.scanFile, log);
+  // A stop during the upload keeps the saved file for the next run.
   UploadOptions upload;
+  upload.tlsLibraries = DefaultTlsLibraryNames();
   upload.environment = ReadProxyEnvironment();
-  const UploadOutcome outcome = UploadScanFile(names.scanFile, settings.upload, log, upload);
-  if (!outcome.ok) return Finish(kUploadFailed, names.scanFile, log);
-  if (!RemoveSentFile(names.scanFile, outcome.sent))
-    log.Message("scan file replaced during the upload, kept: " + names.scanFile);
+  upload.stopped = stopped;
+  const std::optional<FileIdentity> sent = RunUpload(names.scanFile, settings.upload, log, upload);
+  counts.uploaded = sent && !stop.Stopped();
+  if (!*counts.uploaded) return Finish(kUploadFailed, names.scanFile, log);
+  RemoveSentFile(names.scanFile, *sent, log);
   return Finish(kSaved, names.scanFile, log, ", uploaded");
 }
+
+}  // namespace

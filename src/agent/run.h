@@ -6,8 +6,10 @@
 #include <vector>
 
 #include "base/log.h"
+#include "base/stop_signals.h"
 #include "config/settings.h"
 #include "host/identity.h"
+#include "host/network.h"
 
 // What the run starts from, found before the settings were read.
 struct RunStart {
@@ -30,5 +32,8 @@ enum RunOutcome : int {
   kUploadFailed = 2,  // the scan file was saved, but the upload failed
 };
 
-// Runs the scan. The last line on standard output says how it ended.
-RunOutcome RunScan(const RunStart& start, const Settings& settings, Log& log);
+// Runs the scan, alone in its output folder. The last line on standard
+// output says how it ended. After a stop signal the caller ends the
+// process by it (see EndBySignal).
+RunOutcome RunScan(const RunStart& start, const Settings& settings, Log& log,
+                   const StopSignals& stop);

@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "base/fd_io.h"
+#include "base/regular_file.h"
 #include "base/unique_fd.h"
 
 namespace {
@@ -128,12 +129,10 @@ void WriteHardwareInfo(DocumentWriter& document, const HardwareFacts& hardware) 
 }
 
 void CopyExtraDataFile(DocumentWriter& document, const std::string& path) {
-  // Non-blocking open: a FIFO at the path must not hang the run.
-  UniqueFd fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
-  struct stat st {};
-  if (!fd || ::fstat(fd.Get(), &st) != 0 || !S_ISREG(st.st_mode)) return;
+  const auto fd = OpenRegularAt(AT_FDCWD, path.c_str(), OpenMode{.followLinks = true, .keepAccessTime = false});
+  if (!fd) return;
   std::array<char, 64 * 1024> buffer;
-  for (ssize_t n; (n = ReadRetrying(fd.Get(), buffer.data(), buffer.size())) > 0;) {
+  for (ssize_t n; (n = ReadRetrying(fd->Get(), buffer.data(), buffer.size())) > 0;) {
     document.Verbatim(buffer.data(), static_cast<size_t>(n));
   }
 }

@@ -32,7 +32,7 @@ TEST(ScanDocument, SystemInfoAndHardwareInfoValuesEscaped) {
             "MACAddress=\"000C29A1B2C3\" IPAddress=\"192.168.10.21\" PhysicalCpuCount=\"4\" "
             "LogicalCpuCount=\"2&quot;\" Virtual=\"Xen?&lt;\">\r\n");
   HardwareFacts hardware;
-  hardware.cpu = {"2", "AMD & Co", "2596.120", "2"};
+  hardware.cpu = {"2", "AMD & Co", "2596.120", "2", "", ""};
   hardware.memTotal = "24684";
   hardware.disk = DiskIdentity{"Model \"X\" ", "SN<1>", 8589934592};  // 4 TiB
   EXPECT_EQ(Written([&](DocumentWriter& d) { WriteHardwareInfo(d, hardware); }),

@@ -95,4 +95,4 @@ bool DirSearch::Matches() const {
   return MatchesPattern(pattern_, entry_->d_name);
 }
 
-int DirSearch::fd() const { return dir_ ? dirfd(dir_) : -1; }
+int DirSearch::Get() const { return dir_ ? dirfd(dir_) : -1; }

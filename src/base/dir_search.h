@@ -35,7 +35,7 @@ class DirSearch {
   // errno of the last failed open or read; 0 since First otherwise.
   int error() const { return error_; }
   // Descriptor of the open directory, -1 when none is open.
-  int fd() const;
+  int Get() const;
 
  private:
   bool Start(DIR* dir, const char* pattern);

@@ -45,7 +45,7 @@ TEST(DirSearch, StarTakesWhatFnmatchTakesAndLinksAreRefused) {
   DirSearch sub, link;
   ASSERT_TRUE(sub.FirstAt(parent.Get(), ".cache", "*"));
   EXPECT_EQ(sub.name(), "inner");
-  EXPECT_EQ(faccessat(sub.fd(), "inner", F_OK, AT_SYMLINK_NOFOLLOW), 0);
+  EXPECT_EQ(faccessat(sub.Get(), "inner", F_OK, AT_SYMLINK_NOFOLLOW), 0);
   EXPECT_FALSE(link.FirstAt(parent.Get(), "link", "*"));
   EXPECT_TRUE(link.error() == ENOTDIR || link.error() == ELOOP);
 }

@@ -11,6 +11,13 @@ ssize_t ReadRetrying(int fd, void* buffer, size_t size) {
   }
 }
 
+ssize_t PreadRetrying(int fd, void* buffer, size_t size, uint64_t offset) {
+  for (;;) {
+    const ssize_t n = ::pread(fd, buffer, size, static_cast<off_t>(offset));
+    if (n >= 0 || errno != EINTR) return n;
+  }
+}
+
 size_t ReadUpTo(int fd, void* buffer, size_t size) {
   auto* p = static_cast<char*>(buffer);
   size_t got = 0;

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "base/fd_io.h"
+#include "base/hex.h"
 #include "base/unique_fd.h"
 
 Log::Log(int level, std::ostream& out, std::ostream& errors, bool terminal)
@@ -21,13 +22,13 @@ void Log::Message(std::string_view text) {
 }
 
 void Log::Progress(std::string_view text) {
-  if (messages()) Message(text);
+  if (wantsMessages()) Message(text);
 }
 
 void Log::Print(std::string_view text) { out_ << LogText(text) << std::flush; }
 
 void Log::Display(std::string_view text) {
-  if (display()) out_ << text;
+  if (showsDisplay()) out_ << text;
 }
 
 void Log::Error(std::string_view text) {
@@ -39,6 +40,13 @@ void Log::Error(std::string_view text) {
 
 void Log::SystemError(std::string_view what, int error) {
   Error(std::string(what) + ": " + std::strerror(error));
+}
+
+void Log::Failed(const Failure& failure) {
+  if (failure.error != 0)
+    SystemError(failure.what, failure.error);
+  else
+    Error(failure.Text());
 }
 
 std::string LogText(std::string_view text) {
@@ -62,9 +70,8 @@ std::string LogText(std::string_view text) {
     } else if (c == '\t') {
       out += "\\t";
     } else {
-      char hex[5];
-      std::snprintf(hex, sizeof hex, "\\x%02X", c);
-      out += hex;
+      out += "\\x";
+      AppendHex(out, &c, 1);
     }
   }
   if (cut > 0) out += "... (" + std::to_string(cut) + " bytes more)";

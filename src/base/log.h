@@ -8,6 +8,8 @@
 #include <string>
 #include <string_view>
 
+#include "base/failure.h"
+
 class Log {
  public:
   // The values of the Log setting. Any other value acts like kMessages,
@@ -26,9 +28,9 @@ class Log {
   // The level the settings give; until then it is kDisplay.
   void SetLevel(int level) { level_ = level; }
   // Progress messages are asked for (at kSilent they are still swallowed).
-  bool messages() const { return level_ != kDisplay; }
+  bool wantsMessages() const { return level_ != kDisplay; }
   // The progress display is drawn.
-  bool display() const { return level_ == kDisplay && terminal_; }
+  bool showsDisplay() const { return level_ == kDisplay && terminal_; }
   bool directories() const { return level_ >= kMessages; }
   bool entries() const { return level_ == kEntries; }
 
@@ -41,7 +43,7 @@ class Log {
   // `text` and a line feed, on standard output and in the log file; nothing
   // at kSilent.
   void Message(std::string_view text);
-  // A Message when messages() are on.
+  // A Message when wantsMessages().
   void Progress(std::string_view text);
   // `text` as it stands on standard output, whatever the level.
   void Print(std::string_view text);
@@ -52,6 +54,9 @@ class Log {
   void Error(std::string_view text);
   // A failed system call: the Error "what: <system error text>".
   void SystemError(std::string_view what, int error);
+  // A step that failed: its SystemError when it carries an errno, else the
+  // Error of its text.
+  void Failed(const Failure& failure);
 
  private:
   int level_;

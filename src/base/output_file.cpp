@@ -7,8 +7,45 @@
 #include <cstdio>
 #include <cstring>
 #include <random>
+#include <streambuf>
+#include <vector>
 
 #include "base/fd_io.h"
+#include "base/unique_fd.h"
+
+class FdOutputBuffer : public std::streambuf {
+ public:
+  FdOutputBuffer();
+  ~FdOutputBuffer() override;
+
+  void Attach(UniqueFd fd);
+  bool IsOpen() const { return fd_.Valid(); }
+  int Get() const { return fd_.Get(); }
+  // errno of the first write that failed; 0 while none has.
+  int error() const { return error_; }
+  // Writes out what is buffered; false when any write since Attach failed.
+  bool Drain();
+  // Drops everything written from `offset` on.
+  bool TruncateTo(off_t offset);
+  // Counts a failure of the file's own (a flush to disk) as a write error.
+  void Fail(int error) {
+    if (error_ == 0) error_ = error;
+  }
+  // Flushes and closes; false when any write since Attach failed.
+  bool Close();
+
+ protected:
+  int_type overflow(int_type ch) override;
+  std::streamsize xsputn(const char* data, std::streamsize size) override;
+  int sync() override;
+
+ private:
+  bool WriteAll(const char* data, size_t size);
+
+  UniqueFd fd_;
+  std::vector<char> buffer_;
+  int error_ = 0;
+};
 
 namespace {
 
@@ -33,6 +70,15 @@ void SyncDirectoryOf(const std::string& path) {
 }
 
 }  // namespace
+
+bool IsTemporaryNameFor(std::string_view name, std::string_view finalName) {
+  constexpr size_t kDigits = 8;
+  if (name.size() != finalName.size() + 2 + kDigits || !name.starts_with('.')) return false;
+  if (name.substr(1, finalName.size()) != finalName || name[1 + finalName.size()] != '.') return false;
+  for (const char c : name.substr(name.size() - kDigits))
+    if (!((c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'))) return false;
+  return true;
+}
 
 FdOutputBuffer::FdOutputBuffer() : buffer_(kBufferSize) {
   setp(buffer_.data(), buffer_.data() + buffer_.size());
@@ -97,65 +143,63 @@ std::streamsize FdOutputBuffer::xsputn(const char* data, std::streamsize size) {
 
 int FdOutputBuffer::sync() { return Drain() ? 0 : -1; }
 
-OutputFile::OutputFile() : std::ostream(&buffer_) {
+OutputFile::OutputFile() : std::ostream(nullptr), buffer_(std::make_unique<FdOutputBuffer>()) {
+  rdbuf(buffer_.get());
   setstate(std::ios::badbit);  // nothing is written until a file is open
 }
 
 OutputFile::~OutputFile() { Discard(); }
 
-bool OutputFile::Create(const std::string& finalPath) {
+bool OutputFile::IsOpen() const { return buffer_->IsOpen(); }
+
+Status OutputFile::Create(const std::string& finalPath) {
   std::random_device random;
   for (int attempt = 0; attempt < 16; ++attempt) {
     const std::string temporary = TemporaryNameFor(finalPath, random());
     UniqueFd fd(::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
     if (!fd) {
       if (errno == EEXIST) continue;
-      return false;
+      return ErrnoFailure(finalPath);
     }
-    buffer_.Attach(std::move(fd));
+    buffer_->Attach(std::move(fd));
     final_ = finalPath;
     temporary_ = temporary;
     clear();
-    return true;
+    return {};
   }
-  return false;
+  return ErrnoFailure(finalPath, EEXIST);
 }
 
 std::optional<off_t> OutputFile::Mark() {
-  if (!buffer_.Drain()) return std::nullopt;
-  const off_t at = ::lseek(buffer_.fd(), 0, SEEK_CUR);
+  if (!buffer_->Drain()) return std::nullopt;
+  const off_t at = ::lseek(buffer_->Get(), 0, SEEK_CUR);
   if (at < 0) return std::nullopt;
   return at;
 }
 
 bool OutputFile::RewindTo(off_t mark) {
   clear(rdstate() & ~(std::ios::failbit | std::ios::badbit));
-  return buffer_.TruncateTo(mark);
+  return buffer_->TruncateTo(mark);
 }
 
-bool OutputFile::Commit() {
-  if (temporary_.empty()) return false;
-  if (buffer_.Drain() && ::fsync(buffer_.fd()) != 0) buffer_.Fail(errno);
-  bool ok = buffer_.Close();
-  int error = buffer_.error();
+Status OutputFile::Commit() {
+  if (temporary_.empty()) return ErrnoFailure("Error writing tmp file", EBADF);
+  if (buffer_->Drain() && ::fsync(buffer_->Get()) != 0) buffer_->Fail(errno);
+  Status status;
+  if (!buffer_->Close()) {
+    status = ErrnoFailure("Error writing tmp file", buffer_->error() != 0 ? buffer_->error() : errno);
+  } else if (::rename(temporary_.c_str(), final_.c_str()) != 0) {
+    status = ErrnoFailure("Error rename tmp file to scn file");
+  }
   setstate(std::ios::badbit);
-  if (ok && ::rename(temporary_.c_str(), final_.c_str()) != 0) {
-    ok = false;
-    error = errno;
-  }
-  if (!ok) {
-    ::unlink(temporary_.c_str());
-    temporary_.clear();
-    errno = error;
-    return false;
-  }
+  if (!status) ::unlink(temporary_.c_str());
   temporary_.clear();
-  SyncDirectoryOf(final_);
-  return true;
+  if (status) SyncDirectoryOf(final_);
+  return status;
 }
 
 void OutputFile::Discard() {
-  buffer_.Close();
+  buffer_->Close();
   setstate(std::ios::badbit);
   if (temporary_.empty()) return;
   ::unlink(temporary_.c_str());

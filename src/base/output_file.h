@@ -6,47 +6,19 @@
 
 #include <sys/types.h>
 
+#include <memory>
 #include <optional>
 #include <ostream>
-#include <streambuf>
 #include <string>
-#include <vector>
+#include <string_view>
 
-#include "base/unique_fd.h"
+#include "base/failure.h"
 
-class FdOutputBuffer : public std::streambuf {
- public:
-  FdOutputBuffer();
-  ~FdOutputBuffer() override;
+class FdOutputBuffer;  // output_file.cpp: the buffered, error-keeping stream buffer
 
-  void Attach(UniqueFd fd);
-  bool IsOpen() const { return fd_.Valid(); }
-  int fd() const { return fd_.Get(); }
-  // errno of the first write that failed; 0 while none has.
-  int error() const { return error_; }
-  // Writes out what is buffered; false when any write since Attach failed.
-  bool Drain();
-  // Drops everything written from `offset` on.
-  bool TruncateTo(off_t offset);
-  // Counts a failure of the file's own (a flush to disk) as a write error.
-  void Fail(int error) {
-    if (error_ == 0) error_ = error;
-  }
-  // Flushes and closes; false when any write since Attach failed.
-  bool Close();
-
- protected:
-  int_type overflow(int_type ch) override;
-  std::streamsize xsputn(const char* data, std::streamsize size) override;
-  int sync() override;
-
- private:
-  bool WriteAll(const char* data, size_t size);
-
-  UniqueFd fd_;
-  std::vector<char> buffer_;
-  int error_ = 0;
-};
+// True for a name OutputFile::Create gives the temporary file of a file
+// named `finalName`: "." + finalName + "." and eight hexadecimal digits.
+bool IsTemporaryNameFor(std::string_view name, std::string_view finalName);
 
 class OutputFile : public std::ostream {
  public:
@@ -56,10 +28,10 @@ class OutputFile : public std::ostream {
   OutputFile(const OutputFile&) = delete;
   OutputFile& operator=(const OutputFile&) = delete;
 
-  // Creates the temporary file for `finalPath` in its directory. False with
-  // errno when that fails; every write is then lost.
-  bool Create(const std::string& finalPath);
-  bool IsOpen() const { return buffer_.IsOpen(); }
+  // Creates the temporary file for `finalPath` in its directory; the
+  // failure names `finalPath`. Every write is then lost.
+  Status Create(const std::string& finalPath);
+  bool IsOpen() const;
 
   // Where the next byte goes, everything before it written out; nothing
   // when that failed.
@@ -67,20 +39,18 @@ class OutputFile : public std::ostream {
   // Drops everything written after `mark`.
   bool RewindTo(off_t mark);
 
-  // errno of the first write (or flush to disk) that failed; 0 while none has.
-  int error() const { return buffer_.error(); }
   // Flushes the file to disk and gives it its final name, replacing what
-  // was there. False with errno when any write failed (error() tells it)
-  // or the rename fails; the temporary file is then removed and the final
-  // name left as it was.
-  bool Commit();
+  // was there. Fails as "Error writing tmp file" when any write (or the
+  // flush) failed, as "Error rename tmp file to scn file" when the rename
+  // did; the temporary file is then removed and the final name left as it was.
+  Status Commit();
   // Removes the temporary file.
   void Discard();
 
   const std::string& temporaryPath() const { return temporary_; }
 
  private:
-  FdOutputBuffer buffer_;
+  std::unique_ptr<FdOutputBuffer> buffer_;
   std::string final_;
   std::string temporary_;
 };

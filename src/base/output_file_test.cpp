@@ -27,6 +27,10 @@ TEST(OutputFile, ThePrivateFileTakesItsNameOnlyAtTheCommit) {
     ASSERT_EQ(stat(out.temporaryPath().c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0600u);
     EXPECT_TRUE(out.temporaryPath().starts_with((dir / ".a.scn.").string()));
+    EXPECT_TRUE(IsTemporaryNameFor(fs::path(out.temporaryPath()).filename().string(), "a.scn"));
+    for (const char* other : {".a.scn.0123abcg", ".a.scn.0123abc", "a.scn.0123abcd", ".b.scn.0123abcd",
+                              ".a.scn.0123abcd.x", ".a.scn"})
+      EXPECT_FALSE(IsTemporaryNameFor(other, "a.scn")) << other;
     const std::string big(200000, 'x');  // past the buffer
     out << big;
     for (int i = 0; i < 70000; ++i) out << 'z';
@@ -57,10 +61,13 @@ TEST(OutputFile, WhatIsNotCommittedIsRemovedAndFailuresKeepTheOldFile) {
   OutputFile blocked;
   ASSERT_TRUE(blocked.Create(dir / "b.scn"));
   blocked << "data";
-  EXPECT_FALSE(blocked.Commit());
+  const Status committed = blocked.Commit();
+  ASSERT_FALSE(committed);
+  EXPECT_EQ(committed.failure().what, "Error rename tmp file to scn file");
   EXPECT_EQ(EntriesIn(dir.path()), 1u);
-  EXPECT_FALSE(OutputFile().Create(dir / "missing" / "c.scn"));
-  EXPECT_EQ(errno, ENOENT);
+  const Status missing = OutputFile().Create(dir / "missing" / "c.scn");
+  ASSERT_FALSE(missing);
+  EXPECT_EQ(missing.failure().error, ENOENT);
 }
 
 }  // namespace

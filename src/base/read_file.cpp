@@ -1,18 +1,16 @@
 #include "base/read_file.h"
 
 #include <fcntl.h>
-#include <sys/stat.h>
 
 #include <algorithm>
 
 #include "base/fd_io.h"
-#include "base/unique_fd.h"
+#include "base/regular_file.h"
 
-std::optional<FileText> ReadFileUpTo(const std::string& path, size_t limit) {
-  // Non-blocking: a FIFO put in place of the file must not hang the run.
-  UniqueFd fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
-  struct stat st {};
-  if (!fd || ::fstat(fd.Get(), &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
+Result<FileText> ReadFileUpTo(const std::string& path, size_t limit) {
+  auto opened = OpenRegularAt(AT_FDCWD, path.c_str(), OpenMode{.followLinks = true, .keepAccessTime = false});
+  if (!opened) return ErrnoFailure(path, opened.failure().error);
+  const UniqueFd fd = opened.TakeValue();
 
   constexpr size_t kFirstChunk = 16 * 1024;  // most of these files fit at once
   FileText file;

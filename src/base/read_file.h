@@ -3,8 +3,9 @@
 #pragma once
 
 #include <cstddef>
-#include <optional>
 #include <string>
+
+#include "base/failure.h"
 
 struct FileText {
   std::string text;
@@ -13,6 +14,6 @@ struct FileText {
 
 // At most `limit` bytes of the regular file at `path`, read until its end:
 // kernel files report a size of 0, so the size is not trusted. Links are
-// followed. Nothing when it cannot be opened or is not a regular file; a
-// read error ends the text.
-std::optional<FileText> ReadFileUpTo(const std::string& path, size_t limit);
+// followed. Fails, named by `path`, when it cannot be opened or is not a
+// regular file; a read error ends the text.
+Result<FileText> ReadFileUpTo(const std::string& path, size_t limit);

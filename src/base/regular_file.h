@@ -1,18 +1,24 @@
 // Opens a file for reading only when it is (still) a regular file, so that
 // nothing swapped in after lstat or the directory read (FIFO, device, link)
-// is read or blocks.
+// is read or blocks. Every "open a regular file" goes through here.
 #pragma once
 
 #include <sys/stat.h>
 
-#include "base/fd_io.h"
+#include "base/failure.h"
 #include "base/unique_fd.h"
 
-// `name` relative to the directory `dirFd` (AT_FDCWD for the working
-// directory). Invalid when it cannot be opened or is not a regular file.
-// `keepAccessTime` asks for O_NOATIME (opened again without it when the
-// kernel refuses: a file of another user, no privilege); pass false when the
-// caller knows it would. `st`, when given, gets the descriptor's fstat.
-UniqueFd OpenRegularAt(int dirFd, const char* name, bool keepAccessTime = true,
-                       struct stat* st = nullptr);
+struct OpenMode {
+  // A link is followed (settings, kernel and release files, the scan file);
+  // otherwise it is refused (anything met while walking a tree).
+  bool followLinks = false;
+  // Asks for O_NOATIME, opened again without it when the kernel refuses (a
+  // file of another user, no privilege); false when the caller knows it would.
+  bool keepAccessTime = true;
+};
 
+// `name` relative to the directory `dirFd` (AT_FDCWD for the working
+// directory). Fails as "open" with the errno, EINVAL when it is not a
+// regular file. `st`, when given, gets the descriptor's fstat.
+Result<UniqueFd> OpenRegularAt(int dirFd, const char* name, OpenMode mode = {},
+                               struct stat* st = nullptr);

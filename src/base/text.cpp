@@ -14,7 +14,8 @@ bool LineSplitter::Next(std::string_view& line) {
     line = rest_.substr(0, end);
     rest_.remove_prefix(end + 1);
   }
-  while (line.ends_with('\r')) line.remove_suffix(1);
+  if (returns_ == CarriageReturns::kDropped)
+    while (line.ends_with('\r')) line.remove_suffix(1);
   return true;
 }
 

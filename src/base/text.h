@@ -11,24 +11,31 @@
 // dropped such a tail.
 enum class LastLine { kKept, kDropped };
 
-// The lines of `text`, split at line feeds, each without its line feed and
-// without the carriage returns before it.
+// Whether the carriage returns before a line feed are part of the line.
+// Desktop entries drop them; kernel files and command output keep every byte.
+enum class CarriageReturns { kDropped, kKept };
+
+// The lines of `text`, split at line feeds, each without its line feed (and
+// without the carriage returns before it, unless they are kept).
 class LineSplitter {
  public:
-  explicit LineSplitter(std::string_view text, LastLine last = LastLine::kKept)
-      : rest_(text), last_(last) {}
+  explicit LineSplitter(std::string_view text, LastLine last = LastLine::kKept,
+                        CarriageReturns returns = CarriageReturns::kDropped)
+      : rest_(text), last_(last), returns_(returns) {}
   // The next line into `line`; false when there is none.
   bool Next(std::string_view& line);
 
  private:
   std::string_view rest_;
   LastLine last_;
+  CarriageReturns returns_;
 };
 
 // Calls `visit(line)` for each line of `text`, as LineSplitter splits it.
 template <typename Visit>
-void ForEachLine(std::string_view text, Visit&& visit, LastLine last = LastLine::kKept) {
-  LineSplitter lines(text, last);
+void ForEachLine(std::string_view text, Visit&& visit, LastLine last = LastLine::kKept,
+                 CarriageReturns returns = CarriageReturns::kDropped) {
+  LineSplitter lines(text, last, returns);
   std::string_view line;
   while (lines.Next(line)) visit(line);
 }

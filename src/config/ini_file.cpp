@@ -6,27 +6,16 @@
 #include <sstream>
 
 #include "base/read_file.h"
+#include "base/text.h"
 
 namespace {
-
-constexpr std::string_view kBlanks = " \t\n\r";
 
 bool IsCommentMarker(char c) { return c == '#' || c == ';'; }
 
 }  // namespace
 
-void Trim(std::string& text, std::string_view chars, TrimEnds ends) {
-  const size_t first = text.find_first_not_of(chars);
-  if (first == std::string::npos) {
-    text.clear();
-    return;
-  }
-  if (ends != TrimEnds::kEnd) text.erase(0, first);
-  if (ends != TrimEnds::kStart) text.erase(text.find_last_not_of(chars) + 1);
-}
-
 std::optional<IniFile> IniFile::Load(const std::string& path) {
-  const std::optional<FileText> file = ReadFileUpTo(path, kIniFileLimit);
+  const auto file = ReadFileUpTo(path, kIniFileLimit);
   if (!file) return std::nullopt;
   std::istringstream in(file->text);
   return Parse(in);
@@ -41,22 +30,25 @@ IniFile IniFile::Parse(std::istream& in) {
   return ini;
 }
 
+bool IniFile::HasSection(std::string_view section) const {
+  for (const IniRecord& record : records_)
+    if (record.section == section) return true;
+  return false;
+}
+
 void IniFile::ParseLine(std::string line, std::string& section) {
-  Trim(line, kBlanks, TrimEnds::kBoth);
+  line = Trimmed(line);
   if (line.empty()) return;
 
   IniRecord record;
   if (IsCommentMarker(line[0])) {
     if (line.find_first_of("[=") == std::string::npos) {
-      record.comments = line + "\n";
       record.section = section;
       record.value = line;
       records_.push_back(std::move(record));
       return;
     }
-    record.commented = line[0];
-    line.erase(0, 1);
-    Trim(line, kBlanks, TrimEnds::kBoth);
+    line = Trimmed(std::string_view(line).substr(1));
   }
 
   bool header = false;

@@ -10,8 +10,6 @@
 
 // One non-blank line of the file.
 struct IniRecord {
-  std::string comments;  // a comment line followed by "\n"; else empty
-  char commented = ' ';  // '#' or ';' for a commented-out line
   std::string section;
   std::string key;       // text before the first "="
   std::string value;     // text after the first "=" (or the whole line)
@@ -28,9 +26,10 @@ class IniFile {
   // Lines end at "\n", and a last line without one is not read.
   static IniFile Parse(std::istream& in);
 
-  const std::vector<IniRecord>& records() const { return records_; }
   // Every record of `section` that has a key or a value, in file order.
   std::vector<IniRecord> Section(std::string_view section) const;
+  // The file has a header for `section`, even with nothing below it.
+  bool HasSection(std::string_view section) const;
   // The first record of exactly this section and key (case-sensitive), or null.
   const IniRecord* Find(std::string_view section, std::string_view key) const;
   // Its value; empty when there is none.
@@ -44,8 +43,3 @@ class IniFile {
   std::vector<IniRecord> records_;
 };
 
-enum class TrimEnds { kBoth, kStart, kEnd };
-
-// Removes characters of `chars` from the given ends of `text`. A text made
-// only of such characters becomes empty.
-void Trim(std::string& text, std::string_view chars, TrimEnds ends);

@@ -38,6 +38,11 @@ TEST(IniFile, KeysSectionsCommentsAndLineEnds) {
   EXPECT_EQ(crlf.outputFolder + std::to_string(crlf.logLevel), "/x-1");
   EXPECT_EQ(Load("[IgnoreFolders]\n/proc\n1=/sys\n# skip these\n/data/[old]\n").files.ignoreFolders,
             (std::vector<std::string>{"/proc", "/sys", "# skip these", "/data/[old]"}));
+  // [IgnoreFileSystems]: absent gives the defaults, present (even empty) replaces them.
+  EXPECT_EQ(Load("[Settings]\nMsi=0\n").files.ignoreFileSystems, DefaultIgnoredFileSystems());
+  EXPECT_EQ(Load("[IgnoreFileSystems]\n[HTTP]\n").files.ignoreFileSystems.size(), 0u);
+  EXPECT_EQ(Load("[IgnoreFileSystems]\n# fuse\nfuse*\n1=nfs\n").files.ignoreFileSystems,
+            (std::vector<std::string>{"fuse*", "nfs"}));
 }
 
 TEST(IniFile, UploadKeysAndOnlyAnEncryptedPasswordDecrypted) {
@@ -53,6 +58,7 @@ TEST(IniFile, UploadKeysAndOnlyAnEncryptedPasswordDecrypted) {
       Load("[HTTP]\nProxy=http://p:3128\nCertFile=/c.pem\nKeyFile=/k.pem\nRetries=0\n").upload;
   EXPECT_EQ(u.proxy + u.certFile + u.keyFile + std::to_string(u.retries), "http://p:3128/c.pem/k.pem0");
   EXPECT_EQ(Load("[HTTP]\nRetries=-1\n").upload.retries, 2);
+  EXPECT_EQ(Load("[Settings]\nMetricsFile=/m/s.prom\n").metricsFile, "/m/s.prom");
 }
 
 }  // namespace

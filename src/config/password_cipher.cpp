@@ -4,6 +4,7 @@
 #include <array>
 #include <vector>
 
+#include "base/hex.h"
 #include "config/blowfish_tables.h"
 
 namespace {
@@ -33,13 +34,6 @@ void StoreHalf(uint32_t v, unsigned char* p) {
   p[1] = static_cast<unsigned char>(v >> 8);
   p[2] = static_cast<unsigned char>(v >> 16);
   p[3] = static_cast<unsigned char>(v >> 24);
-}
-
-int HexValue(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  return -1;
 }
 
 }  // namespace
@@ -126,9 +120,9 @@ std::string DecryptPassword(std::string_view hex) {
   // undefined bytes.
   std::vector<unsigned char> work(Blowfish::PaddedLength(positions), 0);
   for (size_t p = 0; p < hex.size(); p += 2) {
-    const int high = HexValue(hex[p]);
+    const int high = HexDigitValue(hex[p]);
     if (high < 0) continue;
-    const int low = p + 1 < hex.size() ? HexValue(hex[p + 1]) : -1;
+    const int low = p + 1 < hex.size() ? HexDigitValue(hex[p + 1]) : -1;
     work[p / 2] = static_cast<unsigned char>(low < 0 ? high : high * 16 + low);
   }
   const auto key = PasswordKey();
@@ -142,12 +136,5 @@ std::string EncryptPassword(std::string_view password) {
   std::copy(password.begin(), password.end(), buffer.begin());
   const auto key = PasswordKey();
   Blowfish(key.data(), key.size()).Encrypt(buffer.data(), buffer.data(), password.size());
-  static constexpr char kDigits[] = "0123456789ABCDEF";
-  std::string hex;
-  hex.reserve(buffer.size() * 2);
-  for (unsigned char b : buffer) {
-    hex.push_back(kDigits[b >> 4]);
-    hex.push_back(kDigits[b & 15]);
-  }
-  return hex;
+  return HexText(buffer.data(), buffer.size());
 }

@@ -12,7 +12,14 @@ struct FileScanSettings {
   bool crc = false;                        // checksum each listed file
   int pauseMs = 0;                         // sleep after every 11 entries when > 0
   std::vector<std::string> ignoreFolders;  // [IgnoreFolders] values, file order
+  // Mount types the walk leaves alone: [IgnoreFileSystems] when the file
+  // has that section, else DefaultIgnoredFileSystems().
+  std::vector<std::string> ignoreFileSystems;
 };
+
+// Network, cluster and user-space file systems, automount points and
+// overlays (container roots over layers that are listed where they lie).
+const std::vector<std::string>& DefaultIgnoredFileSystems();
 
 struct UploadSettings {
   bool enabled = false;  // UploadByHttp
@@ -34,11 +41,14 @@ struct Settings {
   FileScanSettings files;
   bool packages = true;   // Msi
   bool shortcuts = true;
-  bool compress = true;   // kept for compatibility; nothing reads it
   std::string computerData;  // extra data file; empty: /etc/ComputerData.xml
   std::string outputFolder;  // empty: the executable's directory
   UploadSettings upload;
+
+  // For a monitor: the Prometheus text file each run writes; empty writes none.
+  std::string metricsFile;  // MetricsFile
 };
 
-// The settings `ini` holds; a key it lacks keeps its default.
+// The settings `ini` holds; a key (or [IgnoreFileSystems]) it lacks keeps
+// its default.
 Settings SettingsFrom(const IniFile& ini);

@@ -2,6 +2,7 @@
 
 #include "files/crc32_arm.h"
 #include "files/crc32_clmul.h"
+#include "files/crc32_portable.h"
 
 namespace {
 

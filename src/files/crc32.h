@@ -4,8 +4,6 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "files/crc32_portable.h"
-
 // Folds `size` bytes into the running checksum; the same result as
 // Crc32FoldByte byte by byte, only faster. No pre- or post-inversion here.
 uint32_t Crc32Update(uint32_t crc, const unsigned char* data, size_t size);

@@ -10,6 +10,7 @@
 #include "files/crc32.h"
 #include "files/crc32_arm.h"
 #include "files/crc32_clmul.h"
+#include "files/crc32_portable.h"
 #include "files/file_crc.h"
 #include "temp_dir.h"
 

@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <new>
 
+#include "base/fd_io.h"
 #include "base/regular_file.h"
 #include "files/crc32.h"
 
@@ -16,7 +17,6 @@ namespace {
 
 constexpr uint32_t kPolynomial = 0xEDB88320u;
 constexpr size_t kBufferAlignment = 4096;
-static_assert(CrcReader::kBufferSize % kBufferAlignment == 0, "aligned_alloc needs whole units");
 
 // a * b modulo the polynomial, both reflected like the checksum (bit 31 is x^0).
 constexpr uint32_t MultiplyModP(uint32_t a, uint32_t b) {
@@ -45,14 +45,6 @@ bool MayHaveHoles(const struct stat& st) {
          static_cast<uint64_t>(st.st_blocks) < static_cast<uint64_t>(st.st_size) / 512;
 }
 
-ssize_t PreadRetrying(int fd, void* buffer, size_t size, uint64_t offset) {
-  ssize_t n;
-  do {
-    n = pread(fd, buffer, size, static_cast<off_t>(offset));
-  } while (n < 0 && errno == EINTR);
-  return n;
-}
-
 }  // namespace
 
 uint32_t Crc32ExtendZeros(uint32_t crc, uint64_t count) {
@@ -67,22 +59,25 @@ uint32_t Crc32ExtendZeros(uint32_t crc, uint64_t count) {
 // destination a few bytes past a 4 KiB boundary, where malloc puts a large
 // block, makes every copy stall on 4 KiB aliasing: four times the system time.
 CrcReader::CrcReader()
-    : buffer_(static_cast<unsigned char*>(std::aligned_alloc(kBufferAlignment, kBufferSize))) {
-  if (!buffer_) throw std::bad_alloc();
-}
+    : buffer_(static_cast<unsigned char*>(
+          ::operator new(kBufferSize, std::align_val_t{kBufferAlignment}))) {}
 
-void CrcReader::Free::operator()(unsigned char* p) const { std::free(p); }
+void CrcReader::Free::operator()(unsigned char* p) const {
+  ::operator delete(p, std::align_val_t{kBufferAlignment});
+}
 
 uint32_t CrcReader::Continue(int fd, uint32_t crc, uint64_t offset, const struct stat& st) {
   const uint64_t end = st.st_size > 0 ? static_cast<uint64_t>(st.st_size) : 0;
-  if (MayHaveHoles(st)) return ContinueOverHoles(fd, crc, offset, end);
-  Fold(fd, crc, offset, end);
+  DropBehind behind(pageCache_, fd, offset, end);
+  if (MayHaveHoles(st)) return ContinueOverHoles(fd, crc, offset, end, behind);
+  Fold(fd, crc, offset, end, behind);
   return crc;
 }
 
-bool CrcReader::Fold(int fd, uint32_t& crc, uint64_t& pos, uint64_t end) {
+bool CrcReader::Fold(int fd, uint32_t& crc, uint64_t& pos, uint64_t end, DropBehind& behind) {
   while (pos < end) {
-    const size_t want = static_cast<size_t>(std::min<uint64_t>(kBufferSize, end - pos));
+    const uint64_t limit = behind.Before(pos, end);
+    const size_t want = static_cast<size_t>(std::min<uint64_t>(kBufferSize, limit - pos));
     const ssize_t n = PreadRetrying(fd, buffer_.get(), want, pos);
     if (n <= 0) return false;
     crc = Crc32Update(crc, buffer_.get(), static_cast<size_t>(n));
@@ -91,7 +86,8 @@ bool CrcReader::Fold(int fd, uint32_t& crc, uint64_t& pos, uint64_t end) {
   return true;
 }
 
-uint32_t CrcReader::ContinueOverHoles(int fd, uint32_t crc, uint64_t pos, uint64_t end) {
+uint32_t CrcReader::ContinueOverHoles(int fd, uint32_t crc, uint64_t pos, uint64_t end,
+                                     DropBehind& behind) {
   while (pos < end) {
     const off_t data = lseek(fd, static_cast<off_t>(pos), SEEK_DATA);
     if (data < 0) {
@@ -111,16 +107,15 @@ uint32_t CrcReader::ContinueOverHoles(int fd, uint32_t crc, uint64_t pos, uint64
     // A file changing under us may report no data here after all; reading
     // on still moves forward, so the loop always ends.
     if (dataEnd <= pos) dataEnd = std::min<uint64_t>(pos + kBufferSize, end);
-    if (!Fold(fd, crc, pos, dataEnd)) return crc;
+    if (!Fold(fd, crc, pos, dataEnd, behind)) return crc;
   }
-  Fold(fd, crc, pos, end);
+  Fold(fd, crc, pos, end, behind);
   return crc;
 }
 
 uint32_t FileCrc32(const char* path) {
   uint32_t crc = 0xFFFFFFFFu;
-  UniqueFd fd = OpenRegularAt(AT_FDCWD, path);
   struct stat st {};
-  if (fd && fstat(fd.Get(), &st) == 0) crc = CrcReader().Continue(fd.Get(), crc, 0, st);
+  if (auto fd = OpenRegularAt(AT_FDCWD, path, {}, &st)) crc = CrcReader().Continue(fd->Get(), crc, 0, st);
   return crc ^ 0xFFFFFFFFu;
 }

@@ -8,6 +8,8 @@
 #include <cstdint>
 #include <memory>
 
+#include "files/page_cache.h"
+
 // The raw (not inverted) checksum `crc` continued over `count` zero bytes,
 // in at most 64 steps however large `count` is.
 uint32_t Crc32ExtendZeros(uint32_t crc, uint64_t count);
@@ -29,16 +31,19 @@ class CrcReader {
   // over the rest, up to `st.st_size` (the size the caller saw, so a file
   // that grows meanwhile still ends), its end, or the first read error.
   // When `st` shows fewer blocks than the size needs, holes are skipped.
+  // The pages the reads bring into the page cache are dropped behind them.
   uint32_t Continue(int fd, uint32_t crc, uint64_t offset, const struct stat& st);
 
  private:
   // Folds the bytes [pos, end) into `crc`; false when the file ended first
   // or a read failed. `pos` is where it stopped.
-  bool Fold(int fd, uint32_t& crc, uint64_t& pos, uint64_t end);
-  uint32_t ContinueOverHoles(int fd, uint32_t crc, uint64_t pos, uint64_t end);
+  bool Fold(int fd, uint32_t& crc, uint64_t& pos, uint64_t end, DropBehind& behind);
+  uint32_t ContinueOverHoles(int fd, uint32_t crc, uint64_t pos, uint64_t end,
+                             DropBehind& behind);
 
   struct Free {
     void operator()(unsigned char* p) const;
   };
   std::unique_ptr<unsigned char[], Free> buffer_;
+  PageCache pageCache_;
 };

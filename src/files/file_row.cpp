@@ -3,6 +3,7 @@
 #include <charconv>
 
 #include "base/document_text.h"
+#include "base/hex.h"
 
 namespace {
 
@@ -111,10 +112,11 @@ void FileRowFormatter::Append(std::string& line, const FileRow& row) {
   accessed_.Append(line, row.accessed);
   line += "\" c16=\"0\" c17=\"";
   if (row.crc != 0) {
-    constexpr char kHex[] = "0123456789ABCDEF";
-    char crc[8];
-    for (int i = 0; i < 8; ++i) crc[i] = kHex[(row.crc >> (28 - 4 * i)) & 0xF];
-    line.append(crc, sizeof crc);
+    const unsigned char crc[] = {static_cast<unsigned char>(row.crc >> 24),
+                                 static_cast<unsigned char>(row.crc >> 16),
+                                 static_cast<unsigned char>(row.crc >> 8),
+                                 static_cast<unsigned char>(row.crc)};
+    AppendHex(line, crc, sizeof crc);
   }
   line += "\"/>\r\n";
 }

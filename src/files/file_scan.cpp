@@ -9,50 +9,24 @@
 
 #include <algorithm>
 #include <chrono>
+#include <climits>
+#include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <thread>
 
+#include "base/fd_io.h"
+#include "base/progress_line.h"
+#include "base/read_file.h"
 #include "base/regular_file.h"
 #include "files/crc32.h"
 #include "files/file_crc.h"
 #include "files/file_row.h"
 #include "files/ignore_rules.h"
+#include "files/mount_table.h"
 #include "files/owner_names.h"
-#include "files/tree_walk.h"
-
-namespace {
-
-// Decimal with at least eight digits, as "%.8u" gives it.
-char* PutCounter(char* out, uint32_t value) {
-  char digits[10];
-  int n = 0;
-  do {
-    digits[n++] = static_cast<char>('0' + value % 10);
-    value /= 10;
-  } while (value != 0);
-  while (n < 8) digits[n++] = '0';
-  while (n > 0) *out++ = digits[--n];
-  return out;
-}
-
-}  // namespace
-
-// "\r%.8u %.8u %s" followed by 70 spaces, cut to 80 bytes; the prefix alone
-// is 19 bytes, so the line is always exactly 80. Formatted by hand: it is
-// drawn for every entry.
-void FormatProgressLine(ProgressLine& line, uint32_t entries, uint32_t rows,
-                        std::string_view directory) {
-  char* p = line.data();
-  *p++ = '\r';
-  p = PutCounter(p, entries);
-  *p++ = ' ';
-  p = PutCounter(p, rows);
-  *p++ = ' ';
-  const size_t room = line.size() - static_cast<size_t>(p - line.data());
-  const size_t shown = std::min(directory.size(), room);
-  std::memcpy(p, directory.data(), shown);
-  std::memset(p + shown, ' ', room - shown);
-}
+#include "base/tree_walk.h"
+#include "files/page_cache.h"
 
 size_t OpenDirectoryBudget() {
   constexpr size_t kDefault = 64;
@@ -65,6 +39,7 @@ namespace {
 
 constexpr uint32_t kCrcInit = 0xFFFFFFFFu;
 constexpr size_t kRowBatch = 64 * 1024;
+constexpr off_t kShortestElf = 9;  // IsElfHeader selects nothing shorter
 
 struct PseudoFileSystem {
   uint32_t magic;  // statfs f_type
@@ -87,14 +62,30 @@ std::string_view PseudoFileSystemOf(int dirFd) {
   return {};
 }
 
+// `root` as the mount table writes paths; as given when it cannot be resolved.
+std::string CanonicalRoot(const std::string& root) {
+  const std::unique_ptr<char, decltype(&std::free)> resolved(realpath(root.c_str(), nullptr),
+                                                             &std::free);
+  return resolved ? std::string(resolved.get()) : root;
+}
+
+// The root as the walk's paths begin with it, without its trailing "/".
+std::string_view RootPrefix(const std::string& root) {
+  std::string_view prefix = root;
+  while (prefix.ends_with('/')) prefix.remove_suffix(1);
+  return prefix;
+}
+
 class FileScanVisitor : public TreeVisitor {
  public:
-  FileScanVisitor(const FileScanOptions& options, DocumentWriter& document, Log& log,
-                  FileScanCounters& counters)
+  FileScanVisitor(const std::string& root, const FileScanOptions& options,
+                  DocumentWriter& document, Log& log, FileScanCounters& counters)
       : options_(options), document_(document), log_(log), counters_(counters),
-        ignore_(options.ignoreValues) {}
+        ignore_(options.ignoreValues), root_(root), rootPrefix_(RootPrefix(root)),
+        mounts_(ReadMounts()) {}
 
   bool EnterDirectory(const std::string& path) override {
+    if (Stopped()) return false;
     if (auto message = ignore_.Check(path)) {
       log_.Print(*message);
       return false;
@@ -118,13 +109,16 @@ class FileScanVisitor : public TreeVisitor {
   }
 
   bool VisitEntry(const WalkEntry& entry) override {
+    if (Stopped()) return false;
     ++counters_.entries;
-    if (log_.display()) {
-      FormatProgressLine(progress_, counters_.entries, counters_.rows, entry.directory);
-      log_.Display(std::string_view(progress_.data(), progress_.size()));
+    if (log_.showsDisplay()) {
+      log_.Display(FormatProgressLine(progress_, {counters_.entries, counters_.rows}, entry.directory));
     }
     Pause();
     if (log_.entries()) log_.Message(entry.path);
+    // A mount point is known by its path alone: one the walk leaves alone
+    // is never opened, nor even stat'ed.
+    if (!mounts_.Empty() && SkipsMount(entry.path)) return false;
 
     // The type the directory reported decides without a call where it can:
     // links, FIFOs, sockets and devices never get a row.
@@ -145,12 +139,47 @@ class FileScanVisitor : public TreeVisitor {
     if (fstatat(entry.dirFd, entry.name.data(), &st, AT_SYMLINK_NOFOLLOW) != 0) return false;
     if (S_ISDIR(st.st_mode)) return ListDirectory(entry.path);
     if (!S_ISREG(st.st_mode) || st.st_size <= 0) return false;
+    if (!options_.allFiles && st.st_size < kShortestElf) return false;
     if (mustRead_) OpenAndSelect(entry, MayKeepAccessTime(st));
     else WriteRow(entry, st, 0);
     return false;
   }
 
  private:
+  MountDecisions ReadMounts() const {
+    const Result<FileText> table = ReadFileUpTo(options_.mountInfoPath, kMountInfoLimit);
+    const auto ignored = [this](std::string_view relative) {
+      // The directory or one above it, as the walk would meet them.
+      for (size_t at = relative.find('/', 1);; at = relative.find('/', at + 1)) {
+        if (ignore_.Check(rootPrefix_ + std::string(relative.substr(0, at)))) return true;
+        if (at == std::string_view::npos) return false;
+      }
+    };
+    return MountDecisions(table ? ParseMountInfo(table->text) : std::vector<MountEntry>{},
+                          CanonicalRoot(root_), FileSystemFilter(options_.ignoreFileSystems),
+                          ignored);
+  }
+
+  bool SkipsMount(const std::string& path) {
+    const std::string_view relative = std::string_view(path).substr(rootPrefix_.size());
+    if (!mounts_.IsMountPoint(relative)) return false;
+    if (auto message = ignore_.Check(path)) {
+      log_.Print(*message);
+      return true;
+    }
+    const std::optional<MountSkip> skip = mounts_.Decide(relative);
+    if (!skip) return false;
+    if (log_.directories()) {
+      if (!skip->type.empty())
+        log_.Message("skip " + path + ": " + skip->type + " file system");
+      else
+        log_.Message("skip " + path + ": bind mount of " +
+                     (skip->duplicateOf.empty() ? root_ : rootPrefix_ + skip->duplicateOf));
+    }
+    return true;
+  }
+  bool Stopped() const { return options_.stopped && options_.stopped(); }
+
   void Pause() {
     if (counters_.sinceLastPause > 10 && options_.pauseMs > 0) {
       counters_.sinceLastPause = 0;
@@ -171,20 +200,26 @@ class FileScanVisitor : public TreeVisitor {
   // The row's values come from the open descriptor.
   void OpenAndSelect(const WalkEntry& entry, bool keepAccessTime) {
     struct stat st {};
-    UniqueFd fd = OpenRegularAt(entry.dirFd, entry.name.data(), keepAccessTime, &st);
-    if (!fd || st.st_size <= 0) return;
+    auto opened = OpenRegularAt(entry.dirFd, entry.name.data(),
+                                OpenMode{.keepAccessTime = keepAccessTime}, &st);
+    if (!opened || st.st_size <= 0) return;
+    const UniqueFd fd = opened.TakeValue();
     uint32_t crc = 0;
     if (options_.allFiles) {
       crc = crcReader_.Continue(fd.Get(), kCrcInit, 0, st) ^ kCrcInit;
     } else {
+      if (st.st_size < kShortestElf) return;
       unsigned char header[10];
-      const long n = ReadRetrying(fd.Get(), header, sizeof header);
-      if (!IsElfHeader(header, n)) return;
+      CachedPages head;
+      const long n = pageCache_.ReadHead(fd.Get(), header, sizeof header, head);
+      const bool elf = IsElfHeader(header, n);
       // The header already read is the start of the checksum.
-      if (options_.crc) {
+      if (elf && options_.crc) {
         const uint32_t headerCrc = Crc32Update(kCrcInit, header, static_cast<size_t>(n));
         crc = crcReader_.Continue(fd.Get(), headerCrc, static_cast<uint64_t>(n), st) ^ kCrcInit;
       }
+      pageCache_.GiveBack(fd.Get(), head);
+      if (!elf) return;
     }
     WriteRow(entry, st, crc);
   }
@@ -212,7 +247,11 @@ class FileScanVisitor : public TreeVisitor {
   IgnoreRules ignore_;
   OwnerNames owners_;
   CrcReader crcReader_;
+  PageCache pageCache_;  // the heads' reads
   FileRowFormatter rows_;
+  const std::string& root_;
+  const std::string rootPrefix_;
+  MountDecisions mounts_;
   std::string pendingRows_;
   const uid_t euid_ = geteuid();
   // Selecting needs the contents: the ELF header or the checksum.
@@ -223,7 +262,7 @@ class FileScanVisitor : public TreeVisitor {
 
 FileScanCounters ScanFiles(const std::string& root, const FileScanOptions& options,
                            DocumentWriter& document, Log& log, FileScanCounters counters) {
-  FileScanVisitor visitor(options, document, log, counters);
+  FileScanVisitor visitor(root, options, document, log, counters);
   const WalkSummary walk = WalkTree(root, visitor, options.maxOpenDirs);
   visitor.FlushRows();
   if (walk.longPaths > 0) {

@@ -17,8 +17,13 @@ struct FileScanOptions {
   bool crc = false;          // checksum each selected file
   int pauseMs = 0;           // sleep this long once per 11 entries when > 0
   std::vector<std::string> ignoreValues;  // [IgnoreFolders] values, file order
+  // Mount types left out besides the kernel ones ("nfs", "fuse.*", ...).
+  std::vector<std::string> ignoreFileSystems;
+  std::string mountInfoPath = "/proc/self/mountinfo";
   size_t maxOpenDirs = 64;   // directories held open at once
   std::function<void(int ms)> sleep;      // the pause; a real sleep when empty
+  // Asked at every directory and entry; once true the scan ends early.
+  std::function<bool()> stopped;
   // Trust the types the directories report to spare a stat per entry; false
   // stats every entry, as on file systems that report none.
   bool useEntryTypes = true;
@@ -31,10 +36,12 @@ struct FileScanCounters {
 };
 
 // Scans `root` and everything below it into `document`, counting on from
-// `counters`. Directories on kernel file systems (proc, sysfs, ...) and
+// `counters`. Directories on kernel file systems (proc, sysfs, ...), mount
+// points of the types `options` ignores and duplicates of mounts walked
+// elsewhere (both known from the mount table, so never touched), and
 // entries whose path is longer than kMaxWalkPath are left out. The ignore
 // messages, the progress display, the entries and directories the level asks
-// for, the kernel file systems skipped and a count of the entries left out
+// for, the mounts skipped and a count of the entries left out
 // for their path go to `log`.
 FileScanCounters ScanFiles(const std::string& root, const FileScanOptions& options,
                            DocumentWriter& document, Log& log, FileScanCounters counters = {});
@@ -43,8 +50,3 @@ FileScanCounters ScanFiles(const std::string& root, const FileScanOptions& optio
 // least 2 and at most 64.
 size_t OpenDirectoryBudget();
 
-// The progress display's line: "\r", both counters in at least eight
-// digits, the directory, padded with spaces and cut to 80 bytes.
-using ProgressLine = std::array<char, 80>;
-void FormatProgressLine(ProgressLine& line, uint32_t entries, uint32_t rows,
-                        std::string_view directory);

@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sched.h>
+#include <sys/mman.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
@@ -15,6 +16,7 @@
 #include <utility>
 #include <vector>
 
+#include "base/text.h"
 #include "base/unique_fd.h"
 #include "files/ignore_rules.h"
 #include "scan_text.h"
@@ -109,8 +111,7 @@ TEST(FileScan, SelectsElfFilesOrEveryNonEmptyRegularFileWithOrWithoutEntryTypes)
   ASSERT_EQ(mkfifo((tree / "pipe").c_str(), 0644), 0);
   ASSERT_TRUE(MakeDevice(tree / "zero"));
   const std::string root = tree.path().string();
-  std::string lowered = root;
-  ToLower(lowered);
+  const std::string lowered = AsciiLowered(root);
   const Strings elf{"a&amp;&quot;&lt;?&gt;", "abi3", "c32", "c64be", "elf", "f", "nine", "sparse"};
   const Strings all{"a&amp;&quot;&lt;?&gt;", "abi3", "abi9", "c32", "c64be", "class3", "digits",
                     "eight", "elf", "enc0", "f", "nine", "sparse", "ver2"};
@@ -207,9 +208,50 @@ TEST(FileScan, LogLevelsProgressLineAndEntriesLeftOutForTheirPath) {
       {3, d + "\n" + count}, {-1, ""}};
   for (const auto& [logLevel, logged] : cases)
     EXPECT_EQ(Sorted(Scan(root, {}, logLevel).console), Sorted(logged)) << logLevel;
-  ProgressLine cut;  // big counters are kept whole
-  FormatProgressLine(cut, 123456789, 4294967295u, std::string(200, 'p'));
-  EXPECT_EQ(std::string(cut.data(), cut.size()), "\r123456789 4294967295 " + std::string(58, 'p'));
+}
+
+// Pages of `path` in the page cache, of how many.
+std::pair<size_t, size_t> ResidentPages(const fs::path& path) {
+  const UniqueFd fd(open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  const size_t size = fs::file_size(path), page = static_cast<size_t>(sysconf(_SC_PAGESIZE));
+  std::vector<unsigned char> pages((size + page - 1) / page);
+  void* map = mmap(nullptr, size, PROT_READ, MAP_SHARED, fd.Get(), 0);
+  if (map == MAP_FAILED || mincore(map, size, pages.data()) != 0) return {~size_t{0}, 0};
+  munmap(map, size);
+  return {static_cast<size_t>(std::count_if(pages.begin(), pages.end(), [](unsigned char p) {
+            return p & 1;
+          })),
+          pages.size()};
+}
+
+// The scan gives back the pages it brought into the page cache, the
+// checksum's of a file of several windows, with a hole or not, included;
+// a file cached in full before stays so.
+TEST(FileScan, LeavesThePageCacheAsItFoundIt) {
+  TempDir tree;
+  const std::string big = ElfHeader(2, 1, 1, 0, 5 << 20), text(64 << 10, 't');
+  for (const char* name : {"big", "sparse", "warm"}) tree.Write(name, big);
+  tree.Write("text", text);
+  ASSERT_EQ(truncate((tree / "sparse").c_str(), 9 << 20), 0);
+  const UniqueFd sparse(open((tree / "sparse").c_str(), O_WRONLY | O_CLOEXEC));
+  ASSERT_EQ(pwrite(sparse.Get(), "tail", 4, (9 << 20) - 4), 4);
+  for (const auto& [allFiles, crc] : {std::pair(false, false), {false, true}, {true, true}}) {
+    SCOPED_TRACE(testing::Message() << "allFiles " << allFiles << " crc " << crc);
+    for (const char* name : {"big", "sparse", "text"}) {
+      const UniqueFd fd(open((tree / name).c_str(), O_RDONLY | O_CLOEXEC));
+      ASSERT_TRUE(fdatasync(fd.Get()) == 0 &&
+                  posix_fadvise(fd.Get(), 0, 0, POSIX_FADV_DONTNEED) == 0);
+      if (ResidentPages(tree / name).first != 0)
+        GTEST_SKIP() << "no page cache of its own here to give back (tmpfs?)";
+    }
+    EXPECT_EQ(scanunix_test::ReadFile(tree / "warm"), big);
+    EXPECT_EQ(Sorted(Scan(tree.path().string(), Options(allFiles, crc)).rows, "c4").size(),
+              allFiles ? 4u : 3u);
+    for (const char* name : {"big", "sparse", "text"})
+      EXPECT_EQ(ResidentPages(tree / name).first, 0u) << name;
+    const auto [cached, pages] = ResidentPages(tree / "warm");
+    EXPECT_EQ(cached, pages);
+  }
 }
 
 // Kernel file systems are never entered wherever they are mounted, the root

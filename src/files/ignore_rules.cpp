@@ -1,14 +1,6 @@
 #include "files/ignore_rules.h"
 
-namespace {
-
-char LowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
-
-}  // namespace
-
-void ToLower(std::string& text) {
-  for (char& c : text) c = LowerAscii(c);
-}
+#include "base/text.h"
 
 IgnoreRules::IgnoreRules(const std::vector<std::string>& values) {
   for (const std::string& raw : values) {
@@ -16,8 +8,7 @@ IgnoreRules::IgnoreRules(const std::vector<std::string>& values) {
     const std::string_view value(raw.c_str());
     if (value.empty()) continue;
     Rule rule;
-    rule.value = value;
-    ToLower(rule.value);
+    rule.value = AsciiLowered(value);
     rule.leadingStar = rule.value.front() == '*';
     rule.trailingStar = rule.value.back() == '*';
     if (rule.value.back() == '/') rule.value.pop_back();
@@ -36,8 +27,7 @@ std::optional<std::string> IgnoreRules::Check(std::string_view path) const {
   path = path.substr(0, path.find('\0'));
   const size_t slash = path.find('/');
   if (slash == std::string_view::npos) return std::nullopt;
-  std::string lowered(path.substr(slash));
-  ToLower(lowered);
+  const std::string lowered = AsciiLowered(path.substr(slash));
   for (const Rule& rule : rules_) {
     if (rule.trailingStar && lowered.find(rule.starred) != std::string::npos)
       return "ignore1: " + lowered + "\n";

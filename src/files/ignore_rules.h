@@ -6,9 +6,6 @@
 #include <string_view>
 #include <vector>
 
-// Lowers the ASCII letters A to Z in place; other bytes stay.
-void ToLower(std::string& text);
-
 class IgnoreRules {
  public:
   // `values` in file order; empty ones are skipped.

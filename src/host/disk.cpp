@@ -46,7 +46,7 @@ bool Supports48BitAddresses(const std::array<unsigned char, 512>& record) {
 // A sysfs attribute as SysfsValue gives it; empty when absent.
 std::string Attribute(const fs::path& path) {
   constexpr size_t kAttributeLimit = 4096;
-  const std::optional<FileText> file = ReadFileUpTo(path.string(), kAttributeLimit);
+  const auto file = ReadFileUpTo(path.string(), kAttributeLimit);
   return file ? SysfsValue(file->text) : std::string();
 }
 
@@ -114,7 +114,7 @@ FirstDisk ProbeFirstDisk() {
     first.sda = DiskProbe::kCannotOpen;
   } else if (::ioctl(fd.Get(), HDIO_GET_IDENTITY, record.data()) != 0) {
     first.sda = DiskProbe::kNoIdentity;
-    first.sdaError = errno;
+    first.sdaProbe = ErrnoFailure("HDD ioctl error");
   } else {
     first.disk = ParseDriveIdentity(record);
     return first;

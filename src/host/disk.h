@@ -10,6 +10,8 @@
 #include <string>
 #include <string_view>
 
+#include "base/failure.h"
+
 struct DiskIdentity {
   std::string model;
   std::string serial;
@@ -39,7 +41,7 @@ enum class DiskProbe { kAnswered, kCannotOpen, kNoIdentity };
 struct FirstDisk {
   std::optional<DiskIdentity> disk;  // empty when no path found one
   DiskProbe sda = DiskProbe::kAnswered;
-  int sdaError = 0;  // errno when /dev/sda gave no identity
+  Status sdaProbe;  // failed when /dev/sda gave no identity
 };
 
 // /dev/sda, else the first disk of /sys.

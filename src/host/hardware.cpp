@@ -3,19 +3,10 @@
 #include <cstdlib>
 
 #include "base/read_file.h"
+#include "base/text.h"
+#include "host/arm_cpu.h"
 
 namespace {
-
-// Calls `visit` with every line of `text`, the last one even without a line end.
-template <typename Visit>
-void ForEachLine(std::string_view text, Visit visit) {
-  while (!text.empty()) {
-    const size_t end = text.find('\n');
-    visit(text.substr(0, end));
-    if (end == std::string_view::npos) break;
-    text.remove_prefix(end + 1);
-  }
-}
 
 // Sets `value` to the rest of `line` after `key` when the line holds it.
 void TakeAfter(std::string_view line, std::string_view key, std::string& value) {
@@ -34,8 +25,22 @@ CpuFacts ParseCpuInfo(std::string_view text, bool cut) {
     TakeAfter(line, "model name\t: ", facts.type);
     TakeAfter(line, "cpu MHz\t\t: ", facts.mhz);
     TakeAfter(line, "cpu cores\t: ", facts.cores);
-  });
+    TakeAfter(line, "CPU implementer\t: ", facts.implementer);
+    TakeAfter(line, "CPU part\t: ", facts.part);
+  }, LastLine::kKept, CarriageReturns::kKept);
   facts.count = std::to_string(count);
+  return facts;
+}
+
+CpuFacts ProbeCpu(const std::string& cpuinfo, const std::filesystem::path& cpuDir) {
+  CpuFacts facts;
+  if (auto file = ReadFileUpTo(cpuinfo, kKernelFileLimit))
+    facts = ParseCpuInfo(file->text, file->cut);
+  if (!facts.type.empty()) return facts;
+  facts.type = ArmProcessorName(facts.implementer, facts.part);
+  if (facts.mhz.empty()) facts.mhz = MaxSpeedMhz(cpuDir);
+  if (facts.cores.empty()) facts.cores = CoresPerPackage(cpuDir);
+  if (facts.cores.empty()) facts.cores = facts.count;
   return facts;
 }
 
@@ -48,19 +53,18 @@ std::string ParseMemTotal(std::string_view text) {
     rest = rest.substr(0, rest.find(" kB"));
     const unsigned long long kb = std::strtoull(rest.c_str(), nullptr, 10);
     total = std::to_string(kb / 1000 + 1);
-  });
+  }, LastLine::kKept, CarriageReturns::kKept);
   return total;
 }
 
 HardwareFacts ProbeHardware() {
   HardwareFacts facts;
-  if (auto file = ReadFileUpTo("/proc/cpuinfo", kKernelFileLimit))
-    facts.cpu = ParseCpuInfo(file->text, file->cut);
+  facts.cpu = ProbeCpu("/proc/cpuinfo", "/sys/devices/system/cpu");
   if (auto file = ReadFileUpTo("/proc/meminfo", kKernelFileLimit))
     facts.memTotal = ParseMemTotal(file->text);
   FirstDisk first = ProbeFirstDisk();
   facts.disk = std::move(first.disk);
   facts.diskProbe = first.sda;
-  facts.diskError = first.sdaError;
+  facts.diskFailure = first.sdaProbe;
   return facts;
 }

@@ -7,6 +7,8 @@
 #include <cpuid.h>
 #endif
 
+#include "base/hex.h"
+
 uint32_t Cpuid([[maybe_unused]] uint32_t leaf, char out[13]) {
   uint32_t eax = 0, ebx = 0, ecx = 0, edx = 0;
 #if defined(__x86_64__) || defined(__i386__)
@@ -40,10 +42,7 @@ std::string HypervisorSignature(const CpuidQuery& query) {
   std::string signature(raw);  // up to the first zero byte
   if (signature.find("VMware") != std::string::npos) signature.resize(6);
   if (!signature.empty() && signature[0] == '@') {
-    char hex[9];
-    const auto* bytes = reinterpret_cast<const unsigned char*>(raw);
-    std::snprintf(hex, sizeof hex, "%02X%02X%02X%02X", bytes[0], bytes[1], bytes[2], bytes[3]);
-    signature = hex;
+    signature = HexText(reinterpret_cast<const unsigned char*>(raw), 4);
   }
   return signature;
 }

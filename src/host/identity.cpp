@@ -10,8 +10,10 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 
 #include "base/read_file.h"
+#include "base/text.h"
 
 namespace fs = std::filesystem;
 
@@ -35,8 +37,8 @@ std::string UserNameFromLogin(const char* login) {
 }
 
 std::optional<std::string> KeyedValue(std::string_view text, std::string_view key) {
-  for (size_t end; (end = text.find('\n')) != std::string_view::npos; text.remove_prefix(end + 1)) {
-    const std::string_view line = text.substr(0, end);
+  LineSplitter lines(text, LastLine::kDropped, CarriageReturns::kKept);
+  for (std::string_view line; lines.Next(line);) {
     const size_t at = line.find(key);
     if (at == std::string_view::npos) continue;
     std::string_view value = line.substr(at + key.size());
@@ -100,13 +102,30 @@ std::string ProbeLanguage() {
 
 std::string ProbeUserName() { return UserNameFromLogin(::getlogin()); }
 
+namespace {
+
+// The canonical name of `host` in any address family, for hosts the IPv4
+// lookup does not know (IPv6 only); empty when the resolver gives none.
+std::string CanonicalName(const char* host) {
+  addrinfo hints{};
+  hints.ai_family = AF_UNSPEC;
+  hints.ai_flags = AI_CANONNAME;
+  addrinfo* found = nullptr;
+  if (::getaddrinfo(host, nullptr, &hints, &found) != 0) return {};
+  const std::unique_ptr<addrinfo, decltype(&freeaddrinfo)> owned(found, freeaddrinfo);
+  return found && found->ai_canonname ? found->ai_canonname : std::string();
+}
+
+}  // namespace
+
 std::string ProbeDomain() {
   std::string domain;
   std::array<char, 256> host{};
   if (::gethostname(host.data(), host.size() - 1) == 0) {
-    if (const hostent* entry = ::gethostbyname(host.data()); entry && entry->h_name) {
-      domain = DomainFromHostName(entry->h_name);
-    }
+    const hostent* entry = ::gethostbyname(host.data());
+    const std::string official = entry && entry->h_name ? entry->h_name : "";
+    domain = DomainFromHostName(official.find('.') != std::string::npos ? official
+                                                                       : CanonicalName(host.data()));
   }
   if (domain.empty()) {
     std::array<char, 256> name{};
@@ -135,7 +154,7 @@ KernelBuild ProbeKernelBuild() {
     return build;
   }
   if (errno != ENOSYS) {
-    build.error = errno;
+    build.probe = ErrnoFailure("_sysctl");
     return build;
   }
 #endif

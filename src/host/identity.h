@@ -10,7 +10,7 @@
 #include <string>
 #include <string_view>
 
-#include "host/network.h"
+#include "base/failure.h"
 
 // ---- Pure rules, used by the probes below and by tests ----
 
@@ -63,6 +63,6 @@ std::string ProbeDomain();
 // bytes: from _sysctl where the kernel still has it, else from uname.
 struct KernelBuild {
   std::string text;
-  int error = 0;  // errno when the kernel has _sysctl but it failed
+  Status probe;  // failed when the kernel has _sysctl but it failed
 };
 KernelBuild ProbeKernelBuild();

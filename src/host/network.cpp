@@ -16,8 +16,11 @@
 #include <memory>
 #include <optional>
 
+#include "base/hex.h"
 #include "base/read_file.h"
+#include "base/text.h"
 #include "base/unique_fd.h"
+#include "host/address_interfaces.h"
 
 namespace {
 
@@ -72,32 +75,42 @@ std::vector<InterfaceInfo> ListInterfaces(int sock) {
   return interfaces;
 }
 
+// The text of /proc/net/route without a broken last line; empty when unread.
+std::string RouteTable() {
+  constexpr size_t kRouteTableLimit = 1024 * 1024;
+  const auto table = ReadFileUpTo("/proc/net/route", kRouteTableLimit);
+  if (!table) return {};
+  return table->cut ? table->text.substr(0, table->text.rfind('\n') + 1) : table->text;
+}
+
 // The interface chosen by ProbeNetwork's order, or empty with errno of the
 // first step's last failure in `error`.
-std::string ChooseInterface(int sock, int& error) {
+std::string ChooseInterface(int sock, std::string_view routeTable, int& error) {
   for (const char* name : {"eth0", "ens33", "ens32"}) {
     if (HardwareAddress(sock, name)) return name;
     error = errno;
   }
-  constexpr size_t kRouteTableLimit = 1024 * 1024;
-  if (const auto table = ReadFileUpTo("/proc/net/route", kRouteTableLimit)) {
-    std::string_view text = table->text;
-    if (table->cut) text = text.substr(0, text.rfind('\n') + 1);  // no broken last line
-    const std::string name = DefaultRouteInterface(text);
-    const auto address = name.empty() ? std::nullopt : HardwareAddress(sock, name);
-    // A tunnel carrying the route has no hardware address to name the host by.
-    if (address && HasHardwareAddress(*address)) return name;
-  }
+  const std::string name = DefaultRouteInterface(routeTable);
+  const auto address = name.empty() ? std::nullopt : HardwareAddress(sock, name);
+  // A tunnel carrying the route has no hardware address to name the host by.
+  if (address && HasHardwareAddress(*address)) return name;
   return FirstUpInterface(ListInterfaces(sock));
+}
+
+// The IPv4 address of `name`; errno is set when it has none.
+std::optional<std::string> Ipv4Address(int sock, const std::string& name) {
+  ifreq request = RequestFor(name);
+  if (::ioctl(sock, SIOCGIFADDR, &request) != 0) return std::nullopt;
+  char text[INET_ADDRSTRLEN] = {};
+  const auto* addr = reinterpret_cast<const sockaddr_in*>(&request.ifr_addr);
+  if (!::inet_ntop(AF_INET, &addr->sin_addr, text, sizeof text)) return std::nullopt;
+  return text;
 }
 
 }  // namespace
 
 std::string FormatMac(const unsigned char* bytes) {
-  char text[13];
-  std::snprintf(text, sizeof text, "%02X%02X%02X%02X%02X%02X", bytes[0], bytes[1],
-                bytes[2], bytes[3], bytes[4], bytes[5]);
-  return text;
+  return HexText(bytes, 6);
 }
 
 std::string DefaultRouteInterface(std::string_view routeTable) {
@@ -105,10 +118,9 @@ std::string DefaultRouteInterface(std::string_view routeTable) {
   std::string best;
   unsigned long bestMetric = std::numeric_limits<unsigned long>::max();
   bool header = true;
-  while (!routeTable.empty()) {
-    const size_t end = routeTable.find('\n');
-    const std::vector<std::string_view> f = Fields(routeTable.substr(0, end));
-    routeTable.remove_prefix(end == std::string_view::npos ? routeTable.size() : end + 1);
+  LineSplitter lines(routeTable, LastLine::kKept, CarriageReturns::kKept);
+  for (std::string_view line; lines.Next(line);) {
+    const std::vector<std::string_view> f = Fields(line);
     if (std::exchange(header, false) || f.size() < 8) continue;
     // Iface Destination Gateway Flags RefCnt Use Metric Mask ...
     const auto destination = Parse<uint32_t>(f[1], 16), mask = Parse<uint32_t>(f[7], 16);
@@ -141,20 +153,26 @@ NetworkIdentity ProbeNetwork() {
   NetworkIdentity id;
   UniqueFd sock(::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0));
   int error = ENODEV;
-  const std::string name = ChooseInterface(sock.Get(), error);
+  const std::string routeTable = RouteTable();
+  const std::string name = ChooseInterface(sock.Get(), routeTable, error);
   const auto address = name.empty() ? std::nullopt : HardwareAddress(sock.Get(), name);
   if (!address) {
-    id.macError = id.ipError = error;
+    id.macProbe = ErrnoFailure("ioctl 1", error);
+    id.ipProbe = ErrnoFailure("ioctl 2", error);
     return id;
   }
   id.mac = FormatMac(address->data());
-  ifreq request = RequestFor(name);
-  if (::ioctl(sock.Get(), SIOCGIFADDR, &request) == 0) {
-    char text[INET_ADDRSTRLEN] = {};
-    const auto* addr = reinterpret_cast<const sockaddr_in*>(&request.ifr_addr);
-    if (::inet_ntop(AF_INET, &addr->sin_addr, text, sizeof text)) id.ip = text;
-  } else {
-    id.ipError = errno;
+  // The chosen interface's own address, else its master's or the routing
+  // one's; the failure is the chosen interface's.
+  int ipError = 0;
+  for (const std::string& source : AddressInterfaces(name, "/sys/class/net", routeTable)) {
+    if (auto ip = Ipv4Address(sock.Get(), source)) {
+      id.ip = std::move(*ip);
+      ipError = 0;
+      break;
+    }
+    if (ipError == 0) ipError = errno != 0 ? errno : EADDRNOTAVAIL;
   }
+  if (id.ip.empty()) id.ipProbe = ErrnoFailure("ioctl 2", ipError != 0 ? ipError : EADDRNOTAVAIL);
   return id;
 }

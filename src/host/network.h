@@ -7,6 +7,8 @@
 #include <string_view>
 #include <vector>
 
+#include "base/failure.h"
+
 // Twelve upper-case hex digits of a six-byte hardware address.
 std::string FormatMac(const unsigned char* bytes);
 
@@ -32,8 +34,8 @@ std::string FirstUpInterface(const std::vector<InterfaceInfo>& interfaces);
 struct NetworkIdentity {
   std::string mac;
   std::string ip;
-  int macError = 0;  // errno when no interface gave a hardware address
-  int ipError = 0;   // errno when no interface, or the one chosen, gave no IPv4 address
+  Status macProbe;  // failed when no interface gave a hardware address
+  Status ipProbe;   // failed when no interface, or the one chosen, gave no IPv4 address
 };
 
 // The first interface of: eth0, ens33, ens32 (whichever has a hardware

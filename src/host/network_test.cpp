@@ -3,6 +3,9 @@
 #include <gtest/gtest.h>
 #include <net/if.h>
 
+#include "host/address_interfaces.h"
+#include "temp_dir.h"
+
 namespace {
 
 std::string Route(const std::string& iface, const std::string& destination,
@@ -33,6 +36,37 @@ TEST(Network, DefaultRouteInterface) {
       {header + "ens192 00000000 FE01A8C0 0003 0 0 0 00000000 0 0 0", "ens192"},
   };
   for (const auto& c : cases) EXPECT_EQ(DefaultRouteInterface(c.table), c.interface) << c.table;
+}
+
+// Ports in a sysfs tree: bonding and bridges make <port>/master a link to
+// the master's directory.
+TEST(Network, AddressFromTheChosenInterfaceItsMasterThenTheRoute) {
+  scanunix_test::TempDir net;
+  for (const auto& [port, master] : {std::pair{"eth0", "bond0"}, {"eth1", "br0"}, {"eth2", ""},
+                                     {"eth3", "ovs-system"}}) {
+    net.Dir(port);
+    if (*master) std::filesystem::create_symlink("../../virtual/net/" + std::string(master),
+                                                 net / (std::string(port) + "/master"));
+  }
+  const std::string header = "Iface\tDestination\tGateway\tFlags\tRefCnt\tUse\tMetric\tMask\n";
+  const auto via = [&](const std::string& iface) {
+    return header + Route(iface, "00000000", "0003", "0", "00000000");
+  };
+  const struct {
+    std::string chosen, routes, interfaces;
+  } cases[] = {
+      {"eth0", via("bond0"), "eth0 bond0 "},  // a bond slave, the route on its bond
+      {"eth1", via("ens5"), "eth1 br0 ens5 "},
+      {"eth2", via("ens5"), "eth2 ens5 "},    // an unused port beside the one that routes
+      {"eth3", header, "eth3 ovs-system "},   // IPv6 only: no IPv4 route
+      {"ens5", via("ens5"), "ens5 "},
+  };
+  for (const auto& c : cases) {
+    std::string interfaces;
+    for (const std::string& name : AddressInterfaces(c.chosen, net.path(), c.routes))
+      interfaces += name + " ";
+    EXPECT_EQ(interfaces, c.interfaces) << c.chosen;
+  }
 }
 
 TEST(Network, FirstUpInterfaceAndMac) {

@@ -1,15 +1,18 @@
 #include "software/command_output.h"
 
 #include <fcntl.h>
+#include <poll.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <string_view>
+#include <thread>
 
 #include "base/fd_io.h"
 #include "base/unique_fd.h"
@@ -35,11 +38,11 @@ std::vector<char*> Pointers(std::vector<std::string>& strings) {
   return pointers;
 }
 
-// How the child starts: stdin from /dev/null, stdout into `outFd`, and
-// SIGPIPE back to its default even when we ignore it.
+// How the child starts: stdin from /dev/null, stdout into `outFd`, stderr
+// ours or /dev/null, and SIGPIPE back to its default even when we ignore it.
 class SpawnSetup {
  public:
-  explicit SpawnSetup(int outFd) {
+  SpawnSetup(int outFd, ErrorOutput errors) {
     posix_spawn_file_actions_init(&actions_);
     posix_spawnattr_init(&attributes_);
     sigset_t defaults, mask;
@@ -49,6 +52,9 @@ class SpawnSetup {
     valid_ =
         posix_spawn_file_actions_addopen(&actions_, STDIN_FILENO, "/dev/null", O_RDONLY, 0) == 0 &&
         posix_spawn_file_actions_adddup2(&actions_, outFd, STDOUT_FILENO) == 0 &&
+        (errors == ErrorOutput::kShared ||
+         posix_spawn_file_actions_addopen(&actions_, STDERR_FILENO, "/dev/null", O_WRONLY, 0) ==
+             0) &&
         posix_spawnattr_setsigdefault(&attributes_, &defaults) == 0 &&
         posix_spawnattr_setsigmask(&attributes_, &mask) == 0 &&
         posix_spawnattr_setflags(&attributes_, POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK) == 0;
@@ -115,11 +121,46 @@ class LineCollector {
   bool dropping_ = false;  // the current line is too long and is skipped
 };
 
-// Waits for `pid` and tells whether it exited with status 0.
-bool ExitedCleanly(pid_t pid) {
+using Clock = std::chrono::steady_clock;
+
+// When a command started now must be done; the far future without a bound.
+Clock::time_point DeadlineAfter(std::chrono::milliseconds wait) {
+  return wait.count() > 0 ? Clock::now() + wait : Clock::time_point::max();
+}
+
+// Waits until `fd` can be read or has hung up; false once `deadline` passed.
+bool ReadableBefore(int fd, Clock::time_point deadline) {
+  if (deadline == Clock::time_point::max()) return true;
+  for (;;) {
+    const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
+    if (left.count() <= 0) return false;
+    pollfd entry{fd, POLLIN, 0};
+    const int ready = ::poll(&entry, 1, static_cast<int>(std::min<long long>(left.count(), 60000)));
+    if (ready > 0) return true;
+    if (ready < 0 && errno != EINTR) return false;
+  }
+}
+
+// Waits for `pid`, killed once `deadline` passed, and tells whether it
+// exited with status 0.
+bool ExitedCleanly(pid_t pid, Clock::time_point deadline) {
   int status = 0;
-  while (::waitpid(pid, &status, 0) < 0)
-    if (errno != EINTR) return false;
+  for (;;) {
+    const bool bounded = deadline != Clock::time_point::max();
+    const pid_t done = ::waitpid(pid, &status, bounded ? WNOHANG : 0);
+    if (done == pid) break;
+    if (done < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    // Output closed but still running: a short nap, then look again.
+    if (Clock::now() >= deadline) {
+      ::kill(pid, SIGKILL);
+      deadline = Clock::time_point::max();
+    } else {
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+  }
   return WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
@@ -144,12 +185,11 @@ std::string FindCommand(const std::string& program, const std::string& searchPat
   return {};
 }
 
-std::optional<std::string> RunForOutput(const std::string& program,
-                                        const std::vector<std::string>& args,
-                                        const std::string& searchPath,
-                                        const OutputBounds& bounds) {
+Result<std::string> RunForOutput(const std::string& program, const std::vector<std::string>& args,
+                                 const std::string& searchPath, const OutputBounds& bounds,
+                                 ErrorOutput errors) {
   const std::string path = FindCommand(program, searchPath);
-  if (path.empty()) return std::nullopt;
+  if (path.empty()) return ErrnoFailure(program, ENOENT);
   std::vector<std::string> argStrings{program};
   argStrings.insert(argStrings.end(), args.begin(), args.end());
   std::vector<std::string> envStrings = EnvironmentWithPath(searchPath);
@@ -157,17 +197,20 @@ std::optional<std::string> RunForOutput(const std::string& program,
   const std::vector<char*> envp = Pointers(envStrings);
 
   int ends[2];
-  if (::pipe2(ends, O_CLOEXEC) != 0) return std::nullopt;
+  if (::pipe2(ends, O_CLOEXEC) != 0) return ErrnoFailure(program);
   UniqueFd readEnd(ends[0]);
   UniqueFd writeEnd(ends[1]);
-  std::optional<pid_t> pid = SpawnSetup(writeEnd.Get()).Spawn(path, argv.data(), envp.data());
+  const Clock::time_point deadline = DeadlineAfter(bounds.maxWait);
+  std::optional<pid_t> pid =
+      SpawnSetup(writeEnd.Get(), errors).Spawn(path, argv.data(), envp.data());
   writeEnd.Reset();  // so that the read ends when the child is done
-  if (!pid) return std::nullopt;
+  if (!pid) return ReasonFailure(program, "did not start");
 
   LineCollector lines(bounds);
   bool complete = false;
   std::array<char, 65536> chunk;
   for (;;) {
+    if (!ReadableBefore(readEnd.Get(), deadline)) break;
     const ssize_t n = ReadRetrying(readEnd.Get(), chunk.data(), chunk.size());
     if (n <= 0) {
       complete = n == 0;
@@ -177,6 +220,8 @@ std::optional<std::string> RunForOutput(const std::string& program,
   }
   if (!complete) ::kill(*pid, SIGKILL);
   readEnd.Reset();
-  if (!ExitedCleanly(*pid) || !complete) return std::nullopt;
+  const bool exited = ExitedCleanly(*pid, deadline);  // reaped either way
+  if (!complete) return ReasonFailure(program, "output cut off");
+  if (!exited) return ReasonFailure(program, "failed");
   return lines.Take();
 }

@@ -15,9 +15,9 @@ struct ListCommand {
 
 }  // namespace
 
-std::optional<size_t> ListPackagesByCommands(const std::string& searchPath,
-                                             const std::string& system, DocumentWriter& document,
-                                             Log& log) {
+Result<size_t> ListPackagesByCommands(const std::string& searchPath, const std::string& system,
+                                      DocumentWriter& document,
+                                      const std::function<void(std::string_view)>& beforeFallback) {
   // The formats hold "\n" as the two characters the tools expand.
   const ListCommand commands[] = {
       {"dpkg-query",
@@ -30,12 +30,10 @@ std::optional<size_t> ListPackagesByCommands(const std::string& searchPath,
        ListForm::kFields},
   };
   for (const ListCommand& command : commands) {
-    if (command.program == "rpm")
-      log.Print("dpkg failed, using rpm to get list of installed packages..\n");
+    if (&command != commands) beforeFallback(command.program);
     // The whole output first: a command that fails halfway adds nothing.
-    const std::optional<std::string> output =
-        RunForOutput(command.program, command.args, searchPath);
+    const Result<std::string> output = RunForOutput(command.program, command.args, searchPath);
     if (output) return WritePackageList(*output, command.form, system, document);
   }
-  return std::nullopt;
+  return ReasonFailure("No package list", "dpkg-query, dpkg -l and rpm -qa all failed");
 }

@@ -2,6 +2,8 @@
 
 #include <array>
 
+#include "base/text.h"
+
 namespace {
 
 constexpr std::string_view kSeparator = "|||";
@@ -85,9 +87,8 @@ size_t WritePackageList(std::string_view output, ListForm form, const std::strin
                         DocumentWriter& document) {
   size_t count = 0;
   ColumnListParser columns(system);
-  for (size_t end; (end = output.find('\n')) != std::string_view::npos;
-       output.remove_prefix(end + 1)) {
-    std::string_view line = output.substr(0, end);
+  LineSplitter lines(output, LastLine::kDropped, CarriageReturns::kKept);
+  for (std::string_view line; lines.Next(line);) {
     std::optional<PackageRecord> record;
     if (form == ListForm::kColumns) {
       record = columns.Feed(line);

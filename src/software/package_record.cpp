@@ -28,13 +28,3 @@ std::string FormatInstallDate(std::int32_t seconds) {
   return std::string(text, size);
 }
 
-std::string PackageProgressLine(std::uint32_t counter, std::string_view escapedName) {
-  constexpr size_t kWidth = 80;
-  std::string number = std::to_string(counter);
-  if (number.size() < 8) number.insert(0, 8 - number.size(), '0');
-  std::string line = "\r" + number + " ";
-  line.append(escapedName);
-  line.append(70, ' ');
-  line.resize(std::min(line.size(), kWidth));
-  return line;
-}

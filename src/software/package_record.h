@@ -25,7 +25,3 @@ void WriteInstalled(DocumentWriter& document, const PackageRecord& record);
 // Install time (seconds since the epoch) as local "dd.mm.yyyy hh:mm:ss".
 std::string FormatInstallDate(std::int32_t seconds);
 
-// The one-line progress display for the `counter`-th library package:
-// "\r", the counter in at least eight digits, a space and the name, padded
-// and cut to 80 characters so that it overwrites the previous one.
-std::string PackageProgressLine(std::uint32_t counter, std::string_view escapedName);

@@ -289,7 +289,7 @@ size_t ReadByDatabase(const RpmApi& api,
 
 }  // namespace
 
-size_t ReadRpmPackages(const std::vector<std::string>& paths,
+Result<size_t> ReadRpmPackages(const std::vector<std::string>& paths,
                        const std::function<void(const PackageRecord&)>& onPackage) {
   SharedLibrary library;
   bool loaded = false;
@@ -297,12 +297,12 @@ size_t ReadRpmPackages(const std::vector<std::string>& paths,
   // unloaded: it stays mapped once loaded.
   for (const std::string& path : paths)
     if ((loaded = library.Open(path, RTLD_LAZY | RTLD_NODELETE))) break;
-  if (!loaded) return 0;
+  if (!loaded) return ReasonFailure("rpm", "no library");
 
   const RpmApi api = LookUpAll(library);
   if (api.readConfigFiles) api.readConfigFiles(nullptr, nullptr);
-  if (!DatabaseExists(api)) return 0;
+  if (!DatabaseExists(api)) return ReasonFailure("rpm", "no database");
   if (api.TransactionSetUsable()) return ReadByTransactionSet(api, onPackage);
   if (api.DatabaseUsable()) return ReadByDatabase(api, onPackage);
-  return 0;
+  return ReasonFailure("rpm", "no usable interface");
 }

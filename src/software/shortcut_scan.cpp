@@ -1,5 +1,6 @@
 #include "software/shortcut_scan.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -7,8 +8,9 @@
 #include <algorithm>
 #include <optional>
 
-#include "base/dir_search.h"
 #include "base/fd_io.h"
+#include "base/regular_file.h"
+#include "base/tree_walk.h"
 #include "base/unique_fd.h"
 #include "software/desktop_entry.h"
 
@@ -22,44 +24,47 @@ constexpr size_t kMaxDesktopFile = 1024 * 1024;
 // device) is not read, so that the scan can neither block nor read without
 // end.
 std::optional<std::string> ReadDesktopFile(int dirFd, const char* name) {
-  UniqueFd fd(::openat(dirFd, name, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
-  if (!fd) return std::nullopt;
-  struct stat st;
-  if (::fstat(fd.Get(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_size <= 0)
-    return std::nullopt;
+  struct stat st {};
+  const auto fd = OpenRegularAt(dirFd, name, OpenMode{.followLinks = true, .keepAccessTime = false}, &st);
+  if (!fd || st.st_size <= 0) return std::nullopt;
   std::string content(std::min(static_cast<size_t>(st.st_size), kMaxDesktopFile), '\0');
-  content.resize(ReadUpTo(fd.Get(), content.data(), content.size()));
+  content.resize(ReadUpTo(fd->Get(), content.data(), content.size()));
   return content;
 }
 
-void Walk(DirSearch& search, const std::string& path, DocumentWriter& document) {
-  do {
-    const std::string name(search.name());
-    if (name == "." || name == "..") continue;
-    std::string full = path;
-    if (full.empty() || full.back() != '/') full += '/';
-    full += name;
+// Every entry whose path holds ".desktop" is read as a desktop entry.
+class ShortcutVisitor : public TreeVisitor {
+ public:
+  explicit ShortcutVisitor(DocumentWriter& document) : document_(document) {}
 
-    struct stat st;
-    if (::fstatat(search.fd(), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) continue;
-    if (S_ISDIR(st.st_mode)) {
-      DirSearch child;
-      if (child.FirstAt(search.fd(), name.c_str(), "*")) Walk(child, full, document);
-      continue;
+  bool EnterDirectory(const std::string& /*path*/) override { return true; }
+
+  bool VisitEntry(const WalkEntry& entry) override {
+    // Links to directories are not followed; the walk opens what it enters
+    // refusing them anyway.
+    if (entry.type == DT_DIR) return true;
+    if (entry.type == DT_UNKNOWN) {
+      struct stat st {};
+      if (::fstatat(entry.dirFd, entry.name.data(), &st, AT_SYMLINK_NOFOLLOW) != 0) return false;
+      if (S_ISDIR(st.st_mode)) return true;
     }
-    if (full.find(".desktop") == std::string::npos) continue;
-    const std::optional<std::string> content = ReadDesktopFile(search.fd(), name.c_str());
-    if (!content) continue;
+    if (entry.path.find(".desktop") == std::string::npos) return false;
+    const std::optional<std::string> content = ReadDesktopFile(entry.dirFd, entry.name.data());
+    if (!content) return false;
     if (const std::optional<Shortcut> shortcut = ParseDesktopEntry(*content))
-      WriteShortcut(document, *shortcut);
-  } while (search.Next());
-}
+      WriteShortcut(document_, *shortcut);
+    return false;
+  }
+
+ private:
+  DocumentWriter& document_;
+};
 
 }  // namespace
 
 void ScanShortcutsDir(const std::string& path, DocumentWriter& document) {
-  DirSearch search;
-  if (search.First(path.c_str(), "*")) Walk(search, path, document);
+  ShortcutVisitor visitor(document);
+  WalkTree(path, visitor);
 }
 
 void ScanShortcuts(const std::string& startDir, DocumentWriter& document, Log& log) {

@@ -91,7 +91,7 @@ ConnectAnswer ExchangeConnect(Transport& proxy, const std::string& request) {
 
 std::string ConnectRefusal(const ConnectAnswer& answer) {
   if (answer.status >= 200 && answer.status <= 299) return {};
-  if (answer.status == 407) return "proxy authentication required";
+  if (answer.status == 407) return kProxyAuthenticationRequired;
   return "proxy refused: " + (answer.statusLine.empty() ? std::string("no answer") : answer.statusLine);
 }
 

@@ -9,6 +9,9 @@
 #include "upload/proxy.h"
 #include "upload/transport.h"
 
+// What a proxy's 407 answer means to the log.
+inline constexpr char kProxyAuthenticationRequired[] = "proxy authentication required";
+
 // The most of the proxy's answer to CONNECT that is read.
 inline constexpr size_t kMaxConnectAnswerBytes = 16384;
 

@@ -11,6 +11,8 @@ Deadline Deadline::In(std::chrono::seconds span) {
 }
 
 int Deadline::WaitMs(int stepMs) const {
+  constexpr int kStopCheckMs = 50;
+  if (stopped_ && (stepMs < 0 || stepMs > kStopCheckMs)) stepMs = kStopCheckMs;
   if (!at_) return stepMs;
   const auto left = std::chrono::ceil<std::chrono::milliseconds>(*at_ - Clock::now()).count();
   const long long bounded = std::clamp<long long>(left, 0, INT_MAX);

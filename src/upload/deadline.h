@@ -3,6 +3,7 @@
 #pragma once
 
 #include <chrono>
+#include <functional>
 #include <optional>
 
 class Deadline {
@@ -13,8 +14,10 @@ class Deadline {
   Deadline() = default;
   // `span` from now; a span too long for the clock is cut to a century.
   static Deadline In(std::chrono::seconds span);
+  // Also passed once `stopped` says so; every wait is then at most 50 ms.
+  void EndWhen(std::function<bool()> stopped) { stopped_ = std::move(stopped); }
 
-  bool Passed() const { return at_ && Clock::now() >= *at_; }
+  bool Passed() const { return (at_ && Clock::now() >= *at_) || (stopped_ && stopped_()); }
   // Whether `span` from now still ends before the deadline.
   bool Allows(std::chrono::seconds span) const { return !at_ || Clock::now() + span < *at_; }
   // How long one wait may last, in milliseconds for poll(): at most
@@ -23,4 +26,5 @@ class Deadline {
 
  private:
   std::optional<Clock::time_point> at_;
+  std::function<bool()> stopped_;
 };

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cctype>
 
+#include "base/hex.h"
+
 namespace {
 
 constexpr std::string_view kLineEnd = "\r\n";
@@ -52,12 +54,6 @@ long long LengthValue(std::string_view value) {
     length = std::min<long long>(length * 10 + (c - '0'), kMaxResponseBody + 1LL);
   }
   return length;
-}
-
-int HexDigit(char c) {
-  if (IsDigit(c)) return c - '0';
-  const char lower = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return lower >= 'a' && lower <= 'f' ? lower - 'a' + 10 : -1;
 }
 
 }  // namespace
@@ -201,8 +197,8 @@ void HttpResponseParser::ReadHead(std::string_view head) {
 void HttpResponseParser::ReadChunkSize(std::string_view line) {
   size_t i = 0;
   uint64_t size = 0;
-  for (; i < line.size() && HexDigit(line[i]) >= 0; ++i) {
-    size = size * 16 + static_cast<unsigned>(HexDigit(line[i]));
+  for (; i < line.size() && HexDigitValue(line[i]) >= 0; ++i) {
+    size = size * 16 + static_cast<unsigned>(HexDigitValue(line[i]));
     if (size > kMaxResponseBody) return End(State::kMalformed);
   }
   const std::string_view rest = TrimBlanks(line.substr(i));

@@ -1,11 +1,9 @@
 #include "upload/soap_request.h"
 
-#include <unistd.h>
-
-#include <cerrno>
 #include <vector>
 
 #include "base/document_text.h"
+#include "base/fd_io.h"
 #include "upload/base64.h"
 
 namespace {
@@ -23,19 +21,6 @@ const std::string kRow2 =
 const std::string kRow6 = "</SOAPSDK4:f>\r\n<SOAPSDK4:fileName SOAP-ENV:encodingStyle=\"\">";
 const std::string kRow8 =
     "</SOAPSDK4:fileName></SOAPSDK4:UploadFile></SOAP-ENV:Body></SOAP-ENV:Envelope>";
-
-// Fills `buffer` up to `want` bytes; fewer only at the end of the file.
-ssize_t ReadFully(int fd, unsigned char* buffer, size_t want) {
-  size_t got = 0;
-  while (got < want) {
-    const ssize_t n = ::read(fd, buffer + got, want - got);
-    if (n == -1 && errno == EINTR) continue;
-    if (n < 0) return -1;
-    if (n == 0) break;
-    got += static_cast<size_t>(n);
-  }
-  return static_cast<ssize_t>(got);
-}
 
 }  // namespace
 
@@ -74,7 +59,7 @@ bool SendFileAsBase64(Transport& out, int fd, uint64_t size) {
   while (left > 0) {
     const size_t want = left < kChunkBytes ? static_cast<size_t>(left) : kChunkBytes;
     // A file that shrank after its size was announced cannot fill the request.
-    if (ReadFully(fd, chunk.data(), want) != static_cast<ssize_t>(want)) return false;
+    if (ReadUpTo(fd, chunk.data(), want) != want) return false;
     text.clear();
     AppendBase64(text, chunk.data(), want);
     if (!out.Write(text.data(), text.size())) return false;

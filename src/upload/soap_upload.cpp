@@ -5,13 +5,14 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cerrno>
-#include <cstring>
 #include <memory>
 #include <optional>
 #include <thread>
 
+#include "base/regular_file.h"
+#include "base/text.h"
 #include "base/unique_fd.h"
+#include "config/settings.h"
 #include "upload/base64.h"
 #include "upload/connect_tunnel.h"
 #include "upload/deadline.h"
@@ -19,6 +20,7 @@
 #include "upload/http_response.h"
 #include "upload/soap_request.h"
 #include "upload/tcp_connection.h"
+#include "upload/tls_library.h"
 #include "upload/tls_session.h"
 
 namespace {
@@ -26,15 +28,8 @@ namespace {
 // With Timeout=0 no single step is bounded, but the upload as a whole is.
 constexpr int64_t kUnboundedStepsSeconds = 3600;
 constexpr uint64_t kFileBytesPerSecond = 16 * 1024;
-
-// What the upload tells as it goes: a message in the log when messages are
-// on, else a line on standard output.
-void Tell(Log& log, std::string_view logged, std::string_view printed) {
-  if (log.messages())
-    log.Message(logged);
-  else
-    log.Print(printed);
-}
+// How often a wait between attempts looks whether the run was stopped.
+constexpr std::chrono::milliseconds kStopCheck(50);
 
 bool SendRequest(Transport& out, int fd, uint64_t size, const SoapRequestTexts& texts) {
   const std::string start = texts.head + texts.envelopeHead;
@@ -42,31 +37,10 @@ bool SendRequest(Transport& out, int fd, uint64_t size, const SoapRequestTexts& 
          out.Write(texts.envelopeTail.data(), texts.envelopeTail.size());
 }
 
-// The response as far as the log may show it: up to its first zero byte.
-std::string_view LoggedText(const std::string& text) {
-  return std::string_view(text).substr(0, text.find('\0'));
-}
-
-// How one attempt ended.
-struct Attempt {
-  bool ok = false;
-  bool retryable = false;          // failed before the server answered, or a 503
-  std::string why;                 // for the retry line
-  std::vector<std::string> lines;  // what the log says when it is not tried again
-};
-
-Attempt Failed(std::vector<std::string> lines, bool retryable = false, std::string why = {}) {
-  Attempt attempt;
-  attempt.retryable = retryable;
-  attempt.why = why.empty() && !lines.empty() ? lines.front() : std::move(why);
-  attempt.lines = std::move(lines);
-  return attempt;
-}
-
 // What every attempt shares.
 struct Upload {
   const UploadSettings& settings;
-  Log& log;
+  UploadObserver& observer;
   int fd;
   uint64_t size;
   std::string fileName;
@@ -76,85 +50,74 @@ struct Upload {
   Deadline deadline;
 };
 
-// Through the proxy, or directly.
-Attempt Connect(const Upload& u, TcpConnection& connection) {
+// How one attempt ended: the server's result text, or why not and whether
+// another attempt may do better.
+struct Attempt {
+  Result<std::string> result;
+  bool retryable = false;
+};
+
+Attempt Failed(Failure failure, bool retryable = false) { return {std::move(failure), retryable}; }
+
+// To the proxy, or directly to the server.
+Status Connect(const Upload& u, TcpConnection& connection, bool& retryable) {
   const std::string host = UnbracketedHost(u.proxy ? u.proxy->host : u.target.host);
-  if (connection.Connect(host, u.proxy ? u.proxy->port : u.target.port)) {
-    Attempt connected;
-    connected.ok = true;
-    return connected;
-  }
-  const int error = errno;
-  std::vector<std::string> lines = {"error connect HTTP\n"};
-  if (connection.TimedOut()) lines.push_back("HTTP timeout");
-  const std::string why = (u.proxy ? "connect to proxy: " : "connect: ") +
-                          std::string(std::strerror(error));
-  return Failed(std::move(lines), RetryableConnectError(error, connection.TimedOut()), why);
+  Status connected = connection.Connect(host, u.proxy ? u.proxy->port : u.target.port);
+  if (connected) return connected;
+  retryable = RetryableConnectError(connected.failure().error, connection.TimedOut());
+  if (connection.TimedOut()) return ReasonFailure(kUploadNoConnection, kUploadTimedOut);
+  return connected;
 }
 
-// Judges the answer the server gave to the request.
-Attempt Judge(const Upload& u, const HttpResponseParser& response, bool timedOut,
-              const TlsSession* tls) {
-  std::vector<std::string> lines;
-  if (timedOut) lines.push_back("HTTP timeout");
+// Judges the answer to the request.
+Attempt Judge(const Upload& u, const HttpResponseParser& response, const TlsSession* tls) {
   // A server that ends the session with an alert (a client certificate it
   // wants) says so, not with an answer.
-  if (tls && response.text().empty() && !tls->alert().empty()) {
-    lines.push_back("TLS: " + tls->alert());
-    return Failed(std::move(lines));
-  }
-  if (u.proxy && !u.target.tls && response.status() == 407) {
-    lines.push_back("proxy authentication required");
-    return Failed(std::move(lines));
-  }
+  if (tls && response.text().empty() && !tls->alert().empty())
+    return Failed(ReasonFailure(kUploadNoTls, tls->alert()));
+  if (u.proxy && !u.target.tls && response.status() == 407)
+    return Failed(ReasonFailure(kUploadNoProxy, std::string(kProxyAuthenticationRequired)));
   const bool busy = RetryableStatus(response.status());
-  const std::string why = "HTTP status " + std::to_string(response.status());
   const UploadVerdict verdict = JudgeHttpResponse(response.status(), response.body());
-  if (!verdict.tagsFound) {
-    lines.push_back("bad response from HTTP\n");
-    lines.emplace_back(LoggedText(response.text()));
-    return Failed(std::move(lines), busy, why);
-  }
-  if (!verdict.accepted) {
-    lines.push_back(why);
-    return Failed(std::move(lines), busy, why);
-  }
-  if (!verdict.ok) return Failed({});  // the server refused the file: nothing to say
-  for (const std::string& line : lines) u.log.Message(line);  // a time-out after the OK
-  Tell(u.log, verdict.resultText, "HTTP Uploaded OK\n");
-  Attempt attempt;
-  attempt.ok = true;
-  return attempt;
+  if (!verdict.tagsFound)
+    return Failed(ReasonFailure(kUploadBadResponse, std::string(TextUpToNul(
+                                                        response.text().data(), response.text().size()))),
+                  busy);
+  if (!verdict.accepted)
+    return Failed(ReasonFailure(kUploadRefused, std::to_string(response.status())), busy);
+  if (!verdict.ok) return Failed(ReasonFailure(kUploadNotOk, verdict.resultText));
+  return {verdict.resultText};
 }
 
 Attempt TryUpload(const Upload& u) {
   TcpConnection connection;
   connection.SetTimeout(u.settings.timeoutSeconds);
   connection.SetDeadline(u.deadline);
-  if (Attempt connected = Connect(u, connection); !connected.ok) return connected;
+  bool retryable = false;
+  if (Status connected = Connect(u, connection, retryable); !connected)
+    return Failed(connected.failure(), retryable);
   Transport* transport = &connection;
   std::optional<TunnelTransport> tunnel;
   if (u.proxy && u.target.tls) {
     const ConnectAnswer answer = ExchangeConnect(connection, ConnectRequest(u.target, *u.proxy));
-    if (std::string refusal = ConnectRefusal(answer); !refusal.empty()) {
-      std::vector<std::string> lines = {refusal};
-      if (answer.timedOut) lines.push_back("HTTP timeout");
-      return Failed(std::move(lines), RetryableStatus(answer.status));
-    }
+    if (std::string refusal = ConnectRefusal(answer); !refusal.empty())
+      return Failed(ReasonFailure(kUploadNoProxy, std::move(refusal)), RetryableStatus(answer.status));
     tunnel.emplace(connection, answer.early);
     transport = &*tunnel;
   }
   std::unique_ptr<TlsSession> tls;
   if (u.target.tls) {
-    if (!u.tls) return Failed({"TLS: no TLS library found"});
+    if (!u.tls) return Failed(ReasonFailure(kUploadNoTls, "no TLS library found"));
     const TlsFiles files{u.settings.caFile, u.settings.certFile, u.settings.keyFile};
-    TlsConnect connect =
-        TlsSession::Connect(*u.tls, *transport, UnbracketedHost(u.target.host), files);
-    if (!connect.session) return Failed({connect.failure}, connect.handshakeFailed);
-    tls = std::move(connect.session);
+    auto session = TlsSession::Connect(*u.tls, *transport, UnbracketedHost(u.target.host), files);
+    if (!session) {
+      const Failure& failure = session.failure();
+      return Failed(ReasonFailure(kUploadNoTls, failure.reason), failure.what == kTlsHandshakeFailed);
+    }
+    tls = session.TakeValue();
     transport = tls.get();
   }
-  Tell(u.log, "HTTP Connect OK\n", "HTTP Connect OK\n");
+  u.observer.Reached(UploadProgress::kConnected);
 
   // Through a proxy a plain request names the whole address.
   const bool proxied = u.proxy && !u.target.tls;
@@ -163,25 +126,33 @@ Attempt TryUpload(const Upload& u) {
       Base64Length(u.size), proxied ? AbsoluteOrigin(u.target) : std::string(),
       proxied ? ProxyAuthorizationLine(*u.proxy) : std::string());
   if (::lseek(u.fd, 0, SEEK_SET) != 0 || !SendRequest(*transport, u.fd, u.size, texts)) {
-    std::vector<std::string> lines;
-    if (transport->TimedOut()) lines.push_back("HTTP timeout");
-    if (tls && !tls->alert().empty()) lines.push_back("TLS: " + tls->alert());
-    return Failed(std::move(lines));
+    if (tls && tls->alert().empty() && !transport->TimedOut()) {
+      // A server that refused the session may have said why before it went.
+      char ignored;
+      (void)tls->ReadSome(&ignored, 1);
+    }
+    if (tls && !tls->alert().empty()) return Failed(ReasonFailure(kUploadNoTls, tls->alert()));
+    return Failed(ReasonFailure(kUploadNotSent, transport->TimedOut() ? kUploadTimedOut : ""));
   }
-  Tell(u.log, "HTTP Write OK\n", "HTTP Write OK\n");
+  u.observer.Reached(UploadProgress::kSent);
 
   // A reset or a time-out ends the receiving, and what arrived is judged.
   const HttpResponseParser response = ReceiveHttpResponse(*transport);
-  return Judge(u, response, transport->TimedOut(), tls.get());
+  if (transport->TimedOut()) u.observer.Reached(UploadProgress::kAnswerTimedOut);
+  return Judge(u, response, tls.get());
 }
 
-// Warns once when the client key can be read by more than its owner.
-void CheckKeyFile(const UploadSettings& settings, Log& log) {
-  const std::string& key = settings.keyFile.empty() ? settings.certFile : settings.keyFile;
+// Whether the client key can be read by more than its owner.
+bool KeyFileReadableByOthers(const std::string& path) {
   struct stat st {};
-  if (key.empty() || ::stat(key.c_str(), &st) != 0) return;
-  if ((st.st_mode & (S_IRWXG | S_IRWXO)) != 0)
-    log.Message("warning: KeyFile " + key + " can be read by group or others");
+  return !path.empty() && ::stat(path.c_str(), &st) == 0 && (st.st_mode & (S_IRWXG | S_IRWXO)) != 0;
+}
+
+// Sleeps `wait`, or less when the deadline passes (or the run is stopped).
+void WaitBeforeRetry(std::chrono::seconds wait, const Deadline& deadline) {
+  const auto end = Deadline::Clock::now() + wait;
+  while (!deadline.Passed() && Deadline::Clock::now() < end)
+    std::this_thread::sleep_for(std::min<Deadline::Clock::duration>(kStopCheck, end - Deadline::Clock::now()));
 }
 
 }  // namespace
@@ -197,44 +168,37 @@ std::chrono::seconds UploadTimeLimit(int timeoutSeconds, uint64_t fileBytes,
                               std::clamp<int64_t>(waits.count(), 0, cap));
 }
 
-UploadOutcome UploadScanFile(const std::string& filePath, const UploadSettings& settings, Log& log,
-                             const UploadOptions& options) {
-  log.Progress("UploadFileHttp\n");
-  UploadOutcome outcome;
-  UniqueFd fd(::open(filePath.c_str(), O_RDONLY | O_CLOEXEC));
+Result<UploadReceipt> UploadScanFile(const std::string& filePath, const UploadSettings& settings,
+                                     const UploadOptions& options, UploadObserver& observer) {
   struct stat st {};
-  if (!fd || ::fstat(fd.Get(), &st) != 0 || !S_ISREG(st.st_mode)) return outcome;
-  outcome.sent = {st.st_dev, st.st_ino};
+  auto opened = OpenRegularAt(AT_FDCWD, filePath.c_str(),
+                              OpenMode{.followLinks = true, .keepAccessTime = false}, &st);
+  if (!opened) return ErrnoFailure(kUploadNoFile, opened.failure().error);
+  UniqueFd fd = opened.TakeValue();
   const HttpTarget target = ParseHttpAddress(settings.address);
   Result<std::optional<ProxyUrl>> proxy = ChooseProxy(settings.proxy, target, options.environment);
-  if (!proxy) {
-    log.Message(proxy.failure().reason);
-    return outcome;
-  }
-  if (*proxy) log.Progress("HTTP proxy " + MaskedProxyUrl(**proxy));
+  if (!proxy) return proxy.failure();
+  if (*proxy) observer.ThroughProxy(MaskedProxyUrl(**proxy));
   std::unique_ptr<TlsLibrary> tls;
   if (target.tls) {
     tls = TlsLibrary::Load(options.tlsLibraries);
-    CheckKeyFile(settings, log);
+    const std::string& key = settings.keyFile.empty() ? settings.certFile : settings.keyFile;
+    if (KeyFileReadableByOthers(key)) observer.KeyFileReadable(key);
   }
   const auto size = static_cast<uint64_t>(st.st_size);
   const std::chrono::seconds waits = RetryWaitsTotal(options.retryWaits, settings.retries);
-  const Upload upload{settings,  log,   fd.Get(), size,
-                      FileNameOf(filePath), target, *proxy, tls.get(),
-                      Deadline::In(UploadTimeLimit(settings.timeoutSeconds, size, waits))};
+  Deadline deadline = Deadline::In(UploadTimeLimit(settings.timeoutSeconds, size, waits));
+  if (options.stopped) deadline.EndWhen(options.stopped);
+  const Upload upload{settings, observer, fd.Get(), size, FileNameOf(filePath),
+                      target,   *proxy,   tls.get(), deadline};
   for (int retry = 0;; ++retry) {
-    const Attempt attempt = TryUpload(upload);
-    if (attempt.ok) {
-      outcome.ok = true;
-      return outcome;
-    }
+    Attempt attempt = TryUpload(upload);
+    if (attempt.result) return UploadReceipt{attempt.result.TakeValue(), {st.st_dev, st.st_ino}};
     const std::chrono::seconds wait = RetryWait(options.retryWaits, retry);
-    if (!attempt.retryable || retry >= settings.retries || !upload.deadline.Allows(wait)) {
-      for (const std::string& line : attempt.lines) log.Message(line);
-      return outcome;
-    }
-    log.Message("upload failed, retrying in " + std::to_string(wait.count()) +
-                " s: " + attempt.why);
-    std::this_thread::sleep_for(wait);
+    if (!attempt.retryable || retry >= settings.retries || !deadline.Allows(wait))
+      return attempt.result.failure();
+    observer.Retrying(wait, attempt.result.failure());
+    WaitBeforeRetry(wait, deadline);
+    if (deadline.Passed()) return attempt.result.failure();
   }
 }

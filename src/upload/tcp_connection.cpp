@@ -15,6 +15,9 @@ bool WouldBlock(int error) { return error == EAGAIN || error == EWOULDBLOCK; }
 // Frees what getaddrinfo found.
 struct AddressList {
   addrinfo* first = nullptr;
+  AddressList() = default;
+  AddressList(const AddressList&) = delete;
+  AddressList& operator=(const AddressList&) = delete;
   ~AddressList() {
     if (first) ::freeaddrinfo(first);
   }
@@ -41,54 +44,43 @@ bool TcpConnection::WaitFor(short events) {
   return false;
 }
 
-// Every address of the host in the resolver's order (IPv6 and IPv4), each
-// tried in turn from a fresh non-blocking socket; every wait goes through
-// WaitFor, so the deadline bounds them all together. errno tells why the
-// last one failed.
-bool TcpConnection::Connect(const std::string& host, int port) {
+// Non-blocking from the start: every wait goes through WaitFor, so the
+// deadline bounds all the addresses together.
+Status TcpConnection::Connect(const std::string& host, int port) {
   timedOut_ = false;
   socket_.Reset();
   // A port outside the 16-bit range is refused rather than cut to its low bits.
-  if (port < 1 || port > 65535) {
-    errno = EINVAL;
-    return false;
-  }
+  if (port < 1 || port > 65535) return ErrnoFailure("connect", EINVAL);
   addrinfo hints{};
   hints.ai_family = AF_UNSPEC;
   hints.ai_socktype = SOCK_STREAM;
   hints.ai_flags = AI_NUMERICSERV;
   AddressList found;
   if (::getaddrinfo(host.c_str(), std::to_string(port).c_str(), &hints, &found.first) != 0 ||
-      !found.first) {
-    errno = EADDRNOTAVAIL;
-    return false;
-  }
+      !found.first)
+    return ReasonFailure("connect", "cannot resolve " + host);
   int error = EADDRNOTAVAIL;
   for (const addrinfo* a = found.first; a && !deadline_.Passed(); a = a->ai_next) {
-    if (ConnectTo(*a)) return true;
-    error = errno;
-  }
-  if (deadline_.Passed()) {
-    timedOut_ = true;
-    error = ETIMEDOUT;
+    error = ConnectTo(*a);
+    if (error == 0) return {};
   }
   socket_.Reset();
-  errno = error;
-  return false;
+  // An address that timed out on its own step gives way to the next one.
+  if (deadline_.Passed()) error = ETIMEDOUT;
+  timedOut_ = error == ETIMEDOUT;
+  return ErrnoFailure("connect", error);
 }
 
-bool TcpConnection::ConnectTo(const addrinfo& address) {
-  timedOut_ = false;
+int TcpConnection::ConnectTo(const addrinfo& address) {
   socket_.Reset(::socket(address.ai_family, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0));
-  if (!socket_) return false;
-  if (::connect(socket_.Get(), address.ai_addr, address.ai_addrlen) == 0) return true;
+  if (!socket_) return errno;
+  if (::connect(socket_.Get(), address.ai_addr, address.ai_addrlen) == 0) return 0;
   // An interrupted connect goes on in the background, like one in progress.
-  if ((errno != EINPROGRESS && errno != EINTR) || !WaitFor(POLLOUT)) return false;
+  if ((errno != EINPROGRESS && errno != EINTR) || !WaitFor(POLLOUT)) return errno;
   int error = 0;
   socklen_t len = sizeof error;
   ::getsockopt(socket_.Get(), SOL_SOCKET, SO_ERROR, &error, &len);
-  errno = error;
-  return error == 0;
+  return error;
 }
 
 int TcpConnection::ReadSome(void* buffer, int size) {

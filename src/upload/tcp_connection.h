@@ -7,6 +7,7 @@
 
 #include <string>
 
+#include "base/failure.h"
 #include "base/unique_fd.h"
 #include "upload/deadline.h"
 #include "upload/transport.h"
@@ -18,11 +19,11 @@ class TcpConnection : public Transport {
   explicit TcpConnection(UniqueFd socket) : socket_(std::move(socket)) {}
 
   // Connects to a host name or address literal (IPv6 without brackets),
-  // trying each of its addresses in turn, always from a fresh socket. A port
-  // outside 1-65535 is refused. On failure errno says why: ECONNREFUSED,
-  // EHOSTUNREACH, ETIMEDOUT (TimedOut() too), EADDRNOTAVAIL when the name
-  // has no address.
-  bool Connect(const std::string& host, int port);
+  // trying each of its addresses in the resolver's order, each from a fresh
+  // socket, all within the deadline. A port outside 1-65535 is refused.
+  // Fails as "connect", with the errno of the last address tried
+  // (ETIMEDOUT, and TimedOut(), when time ran out).
+  Status Connect(const std::string& host, int port);
   // Bounds each wait for the peer (to connect, to take bytes, to send some)
   // to `seconds`; 0: no bound of its own.
   void SetTimeout(int seconds);
@@ -33,14 +34,14 @@ class TcpConnection : public Transport {
   bool Write(const void* data, size_t size) override;
   int ReadSome(void* buffer, int size) override;
   bool TimedOut() const override { return timedOut_; }
-  int handle() const { return socket_.Get(); }
+  int Get() const { return socket_.Get(); }
 
  private:
   // Waits until the socket is ready for `events` (or has failed); false
   // when the wait ran out of time or could not be made.
   bool WaitFor(short events);
-  // One address, from a fresh socket.
-  bool ConnectTo(const addrinfo& address);
+  // One address; the errno on failure.
+  int ConnectTo(const addrinfo& address);
 
   UniqueFd socket_;
   int timeoutMs_ = -1;

@@ -26,6 +26,8 @@ constexpr int kErrorZeroReturn = 6;
 constexpr size_t kRecordPayload = 16384;
 constexpr int kRecordBytes = kRecordPayload + 512;
 
+Failure TlsFailure(std::string why) { return ReasonFailure(kTlsFailed, std::move(why)); }
+
 bool IsIpLiteral(const std::string& host) {
   in6_addr ignored{};
   return ::inet_pton(AF_INET, host.c_str(), &ignored) == 1 ||
@@ -37,41 +39,43 @@ int NoPassphrase(char*, int, int, void*) { return 0; }
 
 }  // namespace
 
-TlsConnect TlsSession::Connect(const TlsLibrary& library, Transport& connection,
-                               const std::string& host, const TlsFiles& files) {
+Result<std::unique_ptr<TlsSession>> TlsSession::Connect(const TlsLibrary& library,
+                                                       Transport& connection,
+                                                       const std::string& host,
+                                                       const TlsFiles& files) {
   const std::string& caFile = files.caFile;
   const TlsFunctions& fn = library.fn();
   fn.ERR_clear_error();
   void* ctx = fn.SSL_CTX_new(fn.TLS_client_method());
-  if (!ctx) return {nullptr, "TLS: cannot set up a TLS context"};
+  if (!ctx) return TlsFailure("cannot set up a TLS context");
   std::unique_ptr<TlsSession> session(new TlsSession(fn, connection, ctx));
   fn.SSL_CTX_ctrl(ctx, kCtrlSetMinProtoVersion, kTls12Version, nullptr);
   if (fn.SSL_CTX_set_options) fn.SSL_CTX_set_options(ctx, kOptIgnoreUnexpectedEof);
   if (!caFile.empty()) {
     if (fn.SSL_CTX_load_verify_locations(ctx, caFile.c_str(), nullptr) != 1)
-      return {nullptr, "TLS: cannot load CAFile " + caFile};
+      return TlsFailure("cannot load CAFile " + caFile);
   } else if (fn.SSL_CTX_set_default_verify_paths(ctx) != 1) {
-    return {nullptr, "TLS: cannot load the system's trusted certificates"};
+    return TlsFailure("cannot load the system's trusted certificates");
   }
   if (!files.certFile.empty()) {
     const std::string& keyFile = files.keyFile.empty() ? files.certFile : files.keyFile;
     fn.SSL_CTX_set_default_passwd_cb(ctx, NoPassphrase);
     if (fn.SSL_CTX_use_certificate_chain_file(ctx, files.certFile.c_str()) != 1)
-      return {nullptr, "TLS: cannot load CertFile " + files.certFile};
+      return TlsFailure("cannot load CertFile " + files.certFile);
     if (fn.SSL_CTX_use_PrivateKey_file(ctx, keyFile.c_str(), kFileTypePem) != 1)
-      return {nullptr, "TLS: cannot load KeyFile " + keyFile};
+      return TlsFailure("cannot load KeyFile " + keyFile);
     if (fn.SSL_CTX_check_private_key(ctx) != 1)
-      return {nullptr, "TLS: KeyFile " + keyFile + " does not match CertFile " + files.certFile};
+      return TlsFailure("KeyFile " + keyFile + " does not match CertFile " + files.certFile);
   }
   fn.SSL_CTX_set_verify(ctx, kVerifyPeer, nullptr);
   session->ssl_ = fn.SSL_new(ctx);
-  if (!session->ssl_) return {nullptr, "TLS: cannot set up a TLS connection"};
+  if (!session->ssl_) return TlsFailure("cannot set up a TLS connection");
   void* input = fn.BIO_new(fn.BIO_s_mem());
   void* output = fn.BIO_new(fn.BIO_s_mem());
   if (!input || !output) {
     if (input) fn.BIO_free(input);
     if (output) fn.BIO_free(output);
-    return {nullptr, "TLS: cannot set up a TLS connection"};
+    return TlsFailure("cannot set up a TLS connection");
   }
   fn.SSL_set_bio(session->ssl_, input, output);
   session->input_ = input;
@@ -86,13 +90,9 @@ TlsConnect TlsSession::Connect(const TlsLibrary& library, Transport& connection,
                         const_cast<char*>(host.c_str())) == 1 &&
             fn.SSL_set1_host(session->ssl_, host.c_str()) == 1;
   }
-  if (!named) return {nullptr, "TLS: cannot check the certificate against host " + host};
-  std::string failure = session->Handshake();
-  if (!failure.empty()) {
-    const bool retryable = !failure.starts_with("TLS: certificate verify failed");
-    return {nullptr, std::move(failure), retryable};
-  }
-  return {std::move(session), {}};
+  if (!named) return TlsFailure("cannot check the certificate against host " + host);
+  if (Status handshake = session->Handshake(); !handshake) return handshake.failure();
+  return session;
 }
 
 TlsSession::~TlsSession() {
@@ -162,7 +162,7 @@ void TlsSession::NoteAlert() {
   }
 }
 
-std::string TlsSession::Handshake() {
+Status TlsSession::Handshake() {
   const int result = Drive([this] { return fn_.SSL_connect(ssl_); }, true);
   if (result == 1) {
     established_ = true;
@@ -170,14 +170,13 @@ std::string TlsSession::Handshake() {
   }
   const long verify = fn_.SSL_get_verify_result(ssl_);
   if (verify != 0)
-    return std::string("TLS: certificate verify failed (") +
-           fn_.X509_verify_cert_error_string(verify) + ")";
+    return TlsFailure(std::string("certificate verify failed (") +
+                      fn_.X509_verify_cert_error_string(verify) + ")");
   if (connection_.TimedOut()) {
     timedOut_ = true;
-    return "TLS: handshake timed out";
+    return ReasonFailure(kTlsHandshakeFailed, "handshake timed out");
   }
-  if (!alert_.empty()) return "TLS: " + alert_;
-  return "TLS: handshake failed";
+  return ReasonFailure(kTlsHandshakeFailed, alert_.empty() ? "handshake failed" : alert_);
 }
 
 bool TlsSession::Write(const void* data, size_t size) {

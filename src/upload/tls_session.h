@@ -7,19 +7,9 @@
 #include <memory>
 #include <string>
 
+#include "base/failure.h"
 #include "upload/tls_library.h"
 #include "upload/transport.h"
-
-class TlsSession;
-
-// A TLS connection, or the one line that says why there is none.
-struct TlsConnect {
-  std::unique_ptr<TlsSession> session;
-  std::string failure;
-  // The handshake itself failed (not the set-up, not the verification):
-  // worth another try.
-  bool handshakeFailed = false;
-};
 
 // The files the client's TLS context loads; empty names load nothing.
 struct TlsFiles {
@@ -28,15 +18,25 @@ struct TlsFiles {
   std::string keyFile;   // its unencrypted key (PEM); empty: in certFile
 };
 
+// How a TLS connection failed, as Failure::what: the handshake itself (worth
+// another try), or the set-up or the server's certificate (never better on
+// a second try).
+inline constexpr char kTlsFailed[] = "TLS";
+inline constexpr char kTlsHandshakeFailed[] = "TLS handshake";
+
 class TlsSession : public Transport {
  public:
   // Handshake as a client over `connection`, which must outlive the
   // session: server name sent, certificate verified against `files.caFile`
   // (or the system's trusted certificates when empty) and checked against
   // `host` (a name, or an IPv4 or IPv6 address without brackets); the
-  // client certificate offered when `files` name one.
-  static TlsConnect Connect(const TlsLibrary& library, Transport& connection,
-                            const std::string& host, const TlsFiles& files);
+  // client certificate offered when `files` name one. Fails as kTlsFailed
+  // or kTlsHandshakeFailed, with the reason as the log says it: the text of
+  // the alert when the server ended the handshake with one.
+  static Result<std::unique_ptr<TlsSession>> Connect(const TlsLibrary& library,
+                                                     Transport& connection,
+                                                     const std::string& host,
+                                                     const TlsFiles& files);
   ~TlsSession() override;
   TlsSession(const TlsSession&) = delete;
   TlsSession& operator=(const TlsSession&) = delete;
@@ -51,8 +51,8 @@ class TlsSession : public Transport {
  private:
   TlsSession(const TlsFunctions& fn, Transport& connection, void* ctx)
       : fn_(fn), connection_(connection), ctx_(ctx) {}
-  // Runs the handshake; empty when it succeeded, else why it failed.
-  std::string Handshake();
+  // Runs the handshake.
+  Status Handshake();
   // Calls `call` (a library call on ssl_) until it stops waiting for the
   // peer, sending what it wrote and feeding it what arrives: its result
   // when positive, 0 when the peer closed, -1 on failure. `mustSend`: the

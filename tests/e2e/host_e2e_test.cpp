@@ -2,6 +2,7 @@
 // from a host made to look different in private mount and network namespaces.
 #include <gtest/gtest.h>
 
+#include <iostream>
 #include <optional>
 
 #include "agent_runner.h"
@@ -57,34 +58,84 @@ TEST(HostE2E, ProcessorsAndFirstDiskOfALargeServer) {
   }
 }
 
-TEST(HostE2E, NetworkIdentityOfTodaysInterfaceNames) {
+// The ARM facts of a Raspberry Pi 4: its cpuinfo and a sysfs processor tree
+// laid over this host's.
+TEST(HostE2E, ProcessorOfA64BitArmBoard) {
+  TempDir out;
+  std::string cpus = "mount -t tmpfs tmpfs /sys/devices/system/cpu\ncd /sys/devices/system/cpu\n";
+  for (int i = 0; i < 4; ++i)
+    cpus += "mkdir -p cpu" + std::to_string(i) + "/topology\necho 0 >cpu" + std::to_string(i) +
+            "/topology/physical_package_id\necho " + std::to_string(i) + " >cpu" +
+            std::to_string(i) + "/topology/core_id\n";
+  const auto r = RunIsolated("-m",
+                             "mount --bind " SCANUNIX_TEST_DATA "/cpuinfo/raspberry_pi4_cortex_a72"
+                             " /proc/cpuinfo\n" + cpus +
+                                 "mkdir cpu0/cpufreq\n"
+                                 "echo 1800000 >cpu0/cpufreq/cpuinfo_max_freq\ncd /\n",
+                             out, "Log=-1");
+  if (!r) GTEST_SKIP() << "cannot bind-mount over /proc and /sys here";
+  const std::string doc = ReadFile(FindScanFile(out.path()));
+  EXPECT_EQ(AttributeValue(doc, "ProcessorType"), "ARM Cortex-A72");
+  EXPECT_EQ(AttributeValue(doc, "ProcessorFrequency"), "1800");
+  EXPECT_EQ(AttributeValue(doc, "LogicalCpuCount"), "4");
+  EXPECT_EQ(AttributeValue(doc, "PhysicalCpuCount"), "4");
+}
+
+TEST(HostE2E, NetworkIdentityOfTodaysInterfaceNamesBridgesBondsAndIpv6) {
   // A veth pair: ens5 gets the lower interface number, enp3s0 the other.
   const std::string pair =
       "ip link add enp3s0 type veth peer name ens5\n"
       "ip link set ens5 address 02:00:00:00:00:05 up\nip addr add 10.1.1.5/24 dev ens5\n"
       "ip link set enp3s0 address 02:00:00:00:03:00 up\nip addr add 10.9.8.7/24 dev enp3s0\n";
   const std::string route = "ip route add default via 10.9.8.1 dev enp3s0\n";
+  // eth0, always the one that names the host, and a peer that is up.
+  const std::string eth0 = "ip link add eth0 type veth peer name peer0\nip link set peer0 up\n"
+                           "ip link set eth0 address 02:00:00:00:00:e0\n";
+  TempDir etc;
+  const std::string hosts = etc.Write("hosts", "127.0.0.1\tlocalhost\n::1\tlocalhost\n"
+                                               "2001:db8::5\tweb01.corp.example web01\n").string();
   const struct {
     std::string setup, mac, ip;
+    std::string domain = "(any)";
+    bool optional = false;  // the machine may lack what the setup needs
   } cases[] = {
       {pair + route, "020000000300", "10.9.8.7"},  // the default route's interface
       {pair, "020000000005", "10.1.1.5"},          // else the lowest-numbered one that is up
       {"true", "", ""},                            // nothing but a loopback
-      {"ip link add eth0 type veth peer name enp3s0\nip link set eth0 address 02:00:00:00:00:e0\n"
-       "ip link set enp3s0 up\nip addr add 10.9.8.7/24 dev enp3s0\n" + route,
-       "0200000000E0", ""},  // eth0 first, as ever, even when down
+      // eth0 first, as ever, even when down; the address of the interface that routes.
+      {"ip link add eth0 type veth peer name ens5\nip link set eth0 address 02:00:00:00:00:e0\n"
+       "ip link set ens5 up\nip addr add 10.1.1.5/24 dev ens5\n"
+       "ip route add default via 10.1.1.1 dev ens5\n",
+       "0200000000E0", "10.1.1.5"},
+      {eth0 + "ip link add br0 type bridge\nip link set eth0 master br0 up\nip link set br0 up\n"
+              "ip addr add 10.3.0.5/24 dev br0\nmount -t sysfs sysfs /sys\n",
+       "0200000000E0", "10.3.0.5"},
+      {eth0 + "ip link add bond0 type bond\nip link set eth0 master bond0\nip link set bond0 up\n"
+              "ip addr add 10.4.0.5/24 dev bond0\nmount -t sysfs sysfs /sys\n",
+       "0200000000E0", "10.4.0.5", "(any)", true},
+      // IPv6 only: no IPv4 address anywhere, the domain from the IPv6 name.
+      {eth0 + "ip link set eth0 up\nip addr add 2001:db8::5/64 dev eth0 nodad\nhostname web01\n"
+              "mount --bind " + hosts + " /etc/hosts\n",
+       "0200000000E0", "", "corp.example"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.setup);
     TempDir out;
-    const auto r = RunIsolated("-n", c.setup, out, "");
-    if (!r) GTEST_SKIP() << "cannot make network namespaces and veth pairs here";
+    const auto r = RunIsolated("-mnu", c.setup, out, "");
+    if (!r && c.optional) {
+      std::cout << "skipped, the kernel cannot make this device here (no module?):\n" << c.setup;
+      continue;
+    }
+    if (!r) GTEST_SKIP() << "cannot make network namespaces, veth pairs and bridges here";
     const fs::path scan = FindScanFile(out.path());
     const std::string doc = ReadFile(scan);
     EXPECT_EQ(scan.filename().string(), AttributeValue(doc, "ComputerName") +
                                             (c.mac.empty() ? "" : "_" + c.mac) + ".scn");
-    EXPECT_EQ(AttributeValue(doc, "MACAddress") + " " + AttributeValue(doc, "IPAddress"),
-              c.mac + " " + c.ip);
+    EXPECT_EQ(AttributeValue(doc, "MACAddress"), c.mac);
+    EXPECT_EQ(AttributeValue(doc, "IPAddress"), c.ip);
+    if (c.domain != "(any)") {
+      EXPECT_EQ(AttributeValue(doc, "DomainName"), c.domain);
+    }
     EXPECT_EQ(r->err.find("ioctl 1"), c.mac.empty() ? 0 : std::string::npos) << r->err;
     EXPECT_EQ(r->err.find("ioctl 2") != std::string::npos, c.ip.empty()) << r->err;
   }

@@ -51,6 +51,49 @@ TEST(SoftwareE2E, InstalledPackagesOfDpkgQueryFromTheStandardPathWithoutAnRpmDat
   EXPECT_TRUE(fs::is_empty(home.path()));
 }
 
+// Fake tools laid over the first directory of the agent's fixed PATH, in a
+// private mount namespace.
+TEST(SoftwareE2E, SnapAndFlatpakApplicationsFromTheFixedPathAfterThePackages) {
+  const std::string longVersion(5000, '7');
+  const std::string snapList =
+      "Name     Version  Rev   Tracking       Publisher  Notes\n"
+      "firefox  " + longVersion + "  4451  latest/stable  mozilla\u2713  -\n";
+  const std::string flatpakList = "org.example.Fire\t\u706b\u72d0 & \u201c\u00fc\u201d\tcorp&lab\n";
+  const struct {
+    std::string snap, flatpak;  // scripts; empty: not there
+    std::string rows, err;
+  } cases[] = {
+      {"printf '" + snapList + "'", "printf '" + flatpakList + "'",
+       "firefox|" + longVersion + "|snap|mozilla|\n"
+       "org.example.Fire|&#28779;&#29392; &amp; \x93\xfc\x94|flatpak|corp&amp;lab|\n", ""},
+      {"echo 'error: cannot communicate with server' >&2; exit 1", "", "",
+       "snap list: failed, no applications listed\n"},
+      {"", "", "", ""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.snap.substr(0, 100) + " " + c.flatpak);
+    TempDir bin, out;
+    for (const auto& [name, script] : {std::pair{"snap", c.snap}, {"flatpak", c.flatpak}})
+      if (!script.empty())
+        fs::permissions(bin.Write(name, "#!/bin/sh\n" + script + "\n"), fs::perms::owner_all);
+    out.Write("s.ini", "[Settings]\nFiles=0\nShortcuts=0\nOutputFolder=" + out.path().string() +
+                           "\n");
+    const AgentResult r = e2e::Run(
+        "/usr/bin/unshare", {"-m", "/bin/sh", "-ec",
+                             "mount --bind " + bin.path().string() + " /usr/local/bin\n"
+                             "exec \"$0\" \"$@\"", AgentPath().string(), (out / "s.ini").string()});
+    if (r.exitStatus != 0 && r.err.find("mount") != std::string::npos)
+      GTEST_SKIP() << "cannot bind-mount over /usr/local/bin here: " << r.err;
+    EXPECT_EQ(r.err, c.err);
+    const std::string rows = InstalledRows(ReadFile(FindScanFile(out.path())),
+                                           {"ProductName", "VersionString", "InstallLocation",
+                                            "Publisher"});
+    EXPECT_TRUE(rows.ends_with(c.rows)) << rows.substr(rows.size() - std::min<size_t>(rows.size(),
+                                                                                   300));
+    EXPECT_EQ(rows.find("|snap|") == std::string::npos, c.rows.find("|snap|") == std::string::npos);
+  }
+}
+
 TEST(SoftwareE2E, RpmLibraryOfTheHostReadsAPrivateDatabase) {
   if (!fs::exists("/usr/bin/rpmbuild")) GTEST_SKIP() << "no rpmbuild on this host";
   TempDir rpm;

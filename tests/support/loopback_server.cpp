@@ -1,6 +1,7 @@
 #include "loopback_server.h"
 
 #include <arpa/inet.h>
+#include <poll.h>
 #include <sys/socket.h>
 
 #include <stdexcept>
@@ -32,19 +33,28 @@ LoopbackServer::LoopbackServer(std::vector<Handler> handlers, int port, const st
     : port_(port), listener_(ListenOnLoopback(port_, address)) {
   thread_ = std::thread([this, handlers = std::move(handlers)] {
     for (const Handler& handler : handlers) {
+      // A client that never comes (or never finishes) cannot hold a test.
+      pollfd pfd{listener_.Get(), POLLIN, 0};
+      int ready;
+      do ready = ::poll(&pfd, 1, kServeSeconds * 1000);
+      while (ready == -1 && errno == EINTR);
+      if (ready != 1 || (pfd.revents & POLLIN) == 0) return;
       int fd;
       do fd = ::accept4(listener_.Get(), nullptr, nullptr, SOCK_CLOEXEC);
       while (fd == -1 && errno == EINTR);
       if (fd == -1) return;
       TcpConnection connection{UniqueFd(fd)};
+      connection.SetTimeout(kServeSeconds);
       received_ += handler(connection);
     }
   });
 }
 
-LoopbackServer::~LoopbackServer() {
-  ::shutdown(listener_.Get(), SHUT_RDWR);  // ends an accept still waiting
-  Received();
+LoopbackServer::~LoopbackServer() { Finish(); }
+
+std::string LoopbackServer::Finish() {
+  ::shutdown(listener_.Get(), SHUT_RDWR);  // ends a wait for a connection
+  return Received();
 }
 
 std::string LoopbackServer::Received() {
@@ -60,7 +70,7 @@ int UnusedPort() {
 
 void ResetConnection(TcpConnection& connection) {
   const linger reset{1, 0};
-  ::setsockopt(connection.handle(), SOL_SOCKET, SO_LINGER, &reset, sizeof reset);
+  ::setsockopt(connection.Get(), SOL_SOCKET, SO_LINGER, &reset, sizeof reset);
   connection.Close();
 }
 

@@ -13,6 +13,7 @@
 
 class LoopbackServer {
  public:
+  static constexpr int kServeSeconds = 15;
   // Serves the one connection; what it returns is what Received() gives.
   using Handler = std::function<std::string(TcpConnection& connection)>;
 
@@ -23,8 +24,12 @@ class LoopbackServer {
                           const std::string& address = "127.0.0.1");
   ~LoopbackServer();
   int Port() const { return port_; }
-  // Waits for the handlers to finish.
+  // Waits for the handlers to finish: each connection is awaited, and each
+  // wait in it bounded, for at most kServeSeconds.
   std::string Received();
+  // Takes no further connection, waits for the one being served and gives
+  // what the handlers returned.
+  std::string Finish();
 
  private:
   int port_;

@@ -69,7 +69,7 @@ LoopbackServer::Handler TlsServer(const std::string& name, TlsHandler serve, boo
   if (!serve) serve = [](TlsServerSession& t, TcpConnection&) { return Answer(t, SoapAnswer("OK")); };
   return [name, serve, clientCa](TcpConnection& c) {
     const scanunix_test::TempDir& certs = *TestCertificates();
-    auto session = TlsServerSession::Accept(c.handle(), certs / (name + ".pem"),
+    auto session = TlsServerSession::Accept(c.Get(), certs / (name + ".pem"),
                                             certs / (name + ".key"),
                                             clientCa ? (certs / "ca.pem").string() : "");
     return session ? serve(*session, c) : "";

@@ -1,10 +1,12 @@
 // A stand-in for the host's RPM library, built in variants that export
 // different sets of functions. It holds three packages, logs the calls it
 // gets and marks with "BAD" the arguments the real library would refuse.
+#include <signal.h>
 #include <stdint.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
+#include <unistd.h>
 
 #define EXPORT __attribute__((visibility("default")))
 
@@ -65,6 +67,17 @@ static void* new_iterator(int32_t tag, const void* key, size_t key_length) {
 }
 EXPORT void* rpmdbNextIterator(void* it) {
   note(it == &next_package ? "next" : "BAD:next");
+#if defined(FAKE_CRASH) || defined(FAKE_HANG)
+  // Half-way: a corrupt database that crashes the library, or a lock that
+  // is never given up.
+  if (next_package == 1) {
+#ifdef FAKE_CRASH
+    raise(SIGSEGV);
+#else
+    for (;;) pause();
+#endif
+  }
+#endif
   if (next_package < 0 || next_package >= package_count) return NULL;
   return (void*)&packages[next_package++];
 }

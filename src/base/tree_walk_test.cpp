@@ -1,4 +1,4 @@
-#include "files/tree_walk.h"
+#include "base/tree_walk.h"
 
 #include <dirent.h>
 #include <fcntl.h>

@@ -1,4 +1,4 @@
-#include "software/package_scan.h"
+#include "agent/run_steps.h"
 
 #include <gtest/gtest.h>
 #include <stdlib.h>
@@ -19,7 +19,7 @@ using scanunix_test::TempDir;
 
 struct Scan { std::string out, progress, errors, logFile; };
 
-Scan ScanWith(const PackageScanOptions& options, int level = Log::kDisplay) {
+Scan ScanWith(PackageScanOptions options, int level = Log::kDisplay) {
   setenv("TZ", "UTC", 1);
   tzset();
   TempDir logDir;
@@ -27,7 +27,8 @@ Scan ScanWith(const PackageScanOptions& options, int level = Log::kDisplay) {
   DocumentWriter document(out);
   Log log(level, progress, errors);
   log.SetFile((logDir / "log").string());
-  ScanPackages(options, document, log);
+  options.spoolDirectory = logDir.path().string();
+  RunPackageScan(options, document, log);
   return {out.str(), progress.str(), errors.str(), ReadFile(logDir / "log")};
 }
 
@@ -51,7 +52,6 @@ TEST(PackageScan, LibraryForTheMachineWidthWithProgressDisplay) {
             "alpha|14.11.2023 22:13:20|\nbeta||\ngamma|01.01.1970 00:00:00|\n");
   EXPECT_EQ(scan.progress, "\n\r00000001 alpha" + std::string(65, ' ') + "\r00000002 beta" +
                                std::string(66, ' ') + "\r00000003 gamma" + std::string(65, ' '));
-  EXPECT_EQ(PackageProgressLine(1, std::string(200, 'p')), "\r00000001 " + std::string(70, 'p'));
 
   options.is64Bit = false;
   const Scan logged = ScanWith(options, Log::kMessages);
@@ -131,6 +131,83 @@ TEST(PackageScan, CommandsInTurnFromTheirDirectoryOnly) {
                                    ? "No package list: dpkg-query, dpkg -l and rpm -qa all failed\n"
                                    : "";
     EXPECT_EQ(scan.errors + scan.logFile, noList + noList);
+  }
+}
+
+// The listing runs in a child: a library that crashes half-way counts as
+// none (its rows so far are dropped), and at the deadline whatever runs is
+// killed, its whole process group with it, and the element stays empty.
+TEST(PackageScan, CrashingLibraryAndTheDeadline) {
+  TempDir bin;
+  const std::string pidFile = (bin / "pid").string();
+  fs::permissions(bin.Write("dpkg-query", "#!/bin/sh\nprintf 'install ok installed|||cmd|||1\\n'\n"),
+                  fs::perms::owner_all);
+  const struct {
+    const char* library;
+    std::string query;  // dpkg-query's script; empty: the one that lists "cmd"
+    std::string rows, failure;
+  } cases[] = {
+      {FAKE_RPM_CRASH_PATH, "", "cmd|\n", ""},
+      {FAKE_RPM_HANG_PATH, "", "", "not finished within the deadline of 1500 ms"},
+      {FAKE_RPM_NO_DB_PATH, "#!/bin/sh\necho $$ >" + pidFile + "\n/bin/sleep 1000\n", "",
+       "not finished within the deadline of 1500 ms"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.library + c.query);
+    if (!c.query.empty()) fs::permissions(bin.Write("dpkg-query", c.query), fs::perms::owner_all);
+    PackageScanOptions options;
+    options.libraryPaths = {c.library};
+    options.commandPath = bin.path().string();
+    options.deadline = std::chrono::milliseconds(1500);
+    const Scan scan = ScanWith(options, Log::kMessages);
+    EXPECT_EQ(scan.errors.find(c.failure) != std::string::npos, true) << scan.errors;
+    EXPECT_EQ(scan.errors.empty(), c.failure.empty()) << scan.errors;
+    // Never a partial list: the element is empty when the listing failed.
+    EXPECT_EQ(scanunix_test::InstalledRows(scan.out, {"ProductName"}), c.rows);
+  }
+  // The hanging command's shell and its sleep went with the group.
+  const std::string pid = ReadFile(bin / "pid");
+  ASSERT_FALSE(pid.empty());
+  const std::string stat = ReadFile("/proc/" + pid.substr(0, pid.size() - 1) + "/stat");
+  EXPECT_TRUE(stat.empty() || stat.find(") Z ") != std::string::npos) << stat;
+}
+
+TEST(PackageScan, SnapAndFlatpakApplicationsAfterThePackages) {
+  const std::string snaps =
+      "Name     Version  Rev  Tracking       Publisher    Notes\n"
+      "firefox  127.0-1  4451 latest/stable  mozilla**    -\n";
+  const struct {
+    std::string snap, flatpak;  // the fake tool's script; empty: not there
+    std::string rows, errors;
+  } cases[] = {
+      {"printf '" + snaps + "'", "printf 'org.gnome.Loupe\\t46.2\\tfedora\\n'",
+       "bash||||\nfirefox|127.0-1|snap|mozilla|\norg.gnome.Loupe|46.2|flatpak|fedora|\n", ""},
+      // Half a list and an error, a hang: nothing of either, a line for each.
+      {"printf '" + snaps + "'; echo 'error: cannot communicate' >&2; exit 1",
+       "echo org.x.Half; exec /bin/sleep 30", "bash||||\n",
+       "snap list: failed, no applications listed\nflatpak list: failed, no applications listed\n"},
+      {"", "", "bash||||\n", ""},
+  };
+  TempDir bin;
+  fs::permissions(bin.Write("dpkg-query", "#!/bin/sh\necho 'install ok installed|||bash'\n"),
+                  fs::perms::owner_all);
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.snap + c.flatpak);
+    for (const auto& [name, script] : {std::pair{"snap", c.snap}, {"flatpak", c.flatpak}}) {
+      fs::remove(bin / name);
+      if (!script.empty())
+        fs::permissions(bin.Write(name, "#!/bin/sh\n" + script + "\n"), fs::perms::owner_all);
+    }
+    PackageScanOptions options;
+    options.libraryPaths = {FAKE_RPM_NO_DB_PATH};
+    options.commandPath = bin.path().string();
+    options.applicationListWait = std::chrono::milliseconds(500);
+    const Scan scan = ScanWith(options);
+    EXPECT_EQ(scanunix_test::InstalledRows(
+                  scan.out, {"ProductName", "VersionString", "InstallLocation", "Publisher"}),
+              c.rows);
+    EXPECT_EQ(scan.errors, c.errors);
+    EXPECT_EQ(scan.logFile, c.errors);
   }
 }
 

@@ -1,4 +1,4 @@
-#include "files/tree_walk.h"
+#include "base/tree_walk.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -34,8 +34,8 @@ struct Frame {
   dev_t dev = 0;         // identity, recorded when the descriptor is given up
   ino_t ino = 0;
 
-  int Fd() const { return search ? search->fd() : fd.Get(); }
-  bool Open() const { return Fd() >= 0; }
+  int Get() const { return search ? search->Get() : fd.Get(); }
+  bool Open() const { return Get() >= 0; }
 };
 
 bool SameDirectory(int fd, const Frame& frame) {
@@ -70,7 +70,7 @@ class Walker {
 WalkSummary Walker::Run() {
   if (!visitor_.EnterDirectory(root_)) return summary_;
   auto search = std::make_unique<DirSearch>();
-  if (!search->First(root_.c_str(), "*") || !visitor_.OpenedDirectory(search->fd(), root_))
+  if (!search->First(root_.c_str(), "*") || !visitor_.OpenedDirectory(search->Get(), root_))
     return summary_;
   Push(std::move(search));
 
@@ -91,13 +91,13 @@ WalkSummary Walker::Run() {
       ++summary_.longPaths;
       continue;
     }
-    const WalkEntry entry{top.Fd(), std::string_view(path_.data(), top.pathEnd),
+    const WalkEntry entry{top.Get(), std::string_view(path_.data(), top.pathEnd),
                           std::string_view(path_).substr(nameBegin), path_, type};
     if (!visitor_.VisitEntry(entry)) continue;
     if (!visitor_.EnterDirectory(path_)) continue;
     auto child = std::make_unique<DirSearch>();
-    if (!child->FirstAt(top.Fd(), path_.c_str() + nameBegin, "*") ||
-        !visitor_.OpenedDirectory(child->fd(), path_))
+    if (!child->FirstAt(top.Get(), path_.c_str() + nameBegin, "*") ||
+        !visitor_.OpenedDirectory(child->Get(), path_))
       continue;
     Push(std::move(child));
     stack_.back().nameBegin = nameBegin;
@@ -136,7 +136,7 @@ void Walker::Push(std::unique_ptr<DirSearch> search) {
 
 void Walker::GiveUpDescriptor(Frame& frame) {
   struct stat st {};
-  if (fstat(frame.Fd(), &st) == 0) {
+  if (fstat(frame.Get(), &st) == 0) {
     frame.dev = st.st_dev;
     frame.ino = st.st_ino;
   }
@@ -166,7 +166,7 @@ void Walker::Pop() {
   // The directory below was closed on the way down; take it up again
   // only when it is still the very directory that was left.
   lowestOpen_ = top;
-  if (!Reopen(top, popped.Fd())) {
+  if (!Reopen(top, popped.Get())) {
     stack_[top].readAhead.clear();
     stack_[top].nextReadAhead = 0;
   }

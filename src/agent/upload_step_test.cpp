@@ -1,4 +1,4 @@
-// UploadScanFile against loopback servers, plain and TLS.
+// The upload step against loopback servers, plain and TLS.
 #include <gtest/gtest.h>
 #include <sys/socket.h>
 
@@ -18,7 +18,9 @@
 #include "upload/base64.h"
 #include "upload/deadline.h"
 #include "upload/http_response.h"
+#include "agent/run_steps.h"
 #include "upload/soap_upload.h"
+#include "upload/tls_library.h"
 #include "upload/tcp_connection.h"
 
 namespace {
@@ -49,7 +51,7 @@ class SoapUpload : public ::testing::Test {
     std::filesystem::remove(dir_ / "log");
     Log log(level_, out, errors);
     log.SetFile(dir_ / "log");
-    const bool ok = UploadScanFile(file_, settings_, log, options_).ok;
+    const bool ok = RunUpload(file_, settings_, log, options_).has_value();
     logged_ = scanunix_test::ReadFile(dir_ / "log");
     printed_ = out.str();
     return ok;
@@ -220,7 +222,7 @@ TEST_F(TlsUpload, KeyUpdateAndABrokenRecordBeforeAResetNeitherKillNorLoseTheAnsw
       const bool updated = session.RequestKeyUpdate();
       const std::string forged = "\x17\x03\x03\x00\x20" + std::string(32, 'x');
       if (broken) c.Write(forged.data(), forged.size());  // the client answers with an alert
-      ::shutdown(c.handle(), SHUT_WR);
+      ::shutdown(c.Get(), SHUT_WR);
       ResetConnection(c);
       return std::string(updated ? "updated" : "");
     }));
@@ -310,39 +312,42 @@ TEST_F(TlsUpload, RetriedOnlyBeforeTheServerAnsweredAndAfterA503) {
   const std::string busy = "HTTP/1.1 503 Busy\r\nContent-Length: 39\r\n\r\n"
                            "<UploadFileResult>OK</UploadFileResult>";
   const std::string retrying = "upload failed, retrying in 1 s: ";
-  const auto late = [](int port) {  // listens only after the first attempt
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
-    return std::make_unique<LoopbackServer>(
-        std::vector<LoopbackServer::Handler>{AnswerWith(SoapAnswer("OK"))}, port);
+  const auto counted = [](LoopbackServer::Handler handler) -> LoopbackServer::Handler {
+    return [handler](TcpConnection& c) { return "attempt;" + handler(c); };
   };
   using Handlers = std::vector<LoopbackServer::Handler>;
-  using Case = std::tuple<std::string, int, Handlers, bool, std::string, int>;
-  for (const auto& [scheme, retries, handlers, ok, logged, requests] : std::vector<Case>{
-           {"http", 2, {}, true, retrying + "connect: Connection refused\n", 1},
-           {"http", 0, {}, false, "error connect HTTP\n\n", 0},
-           {"http", 2, {AnswerWith(busy), AnswerWith(SoapAnswer("OK"))}, true,
-            retrying + "HTTP status 503\n", 2},
-           {"http", 0, {AnswerWith(busy)}, false, "HTTP status 503\n", 1},
-           {"https", 2, {TlsServer("other"), TlsServer("good")}, false,
-            "TLS: certificate verify failed (hostname mismatch)\n", 0}}) {
+  const Handlers okLater = {counted(AnswerWith(SoapAnswer("OK")))};
+  const Handlers busyThenOk = {counted(AnswerWith(busy)), counted(AnswerWith(SoapAnswer("OK")))};
+  const Handlers unverified = {counted(TlsServer("other")), counted(TlsServer("other"))};
+  using Case = std::tuple<std::string, int, Handlers, bool, bool, std::string, size_t>;
+  for (const auto& [scheme, retries, handlers, late, ok, logged, attempts] : std::vector<Case>{
+           {"http", 2, okLater, true, true, retrying + "connect: Connection refused\n", 1},
+           {"http", 0, {}, false, false, "error connect HTTP\n\n", 0},
+           {"http", 2, busyThenOk, false, true, retrying + "HTTP status 503\n", 2},
+           {"http", 0, busyThenOk, false, false, "HTTP status 503\n", 1},
+           {"https", 2, unverified, false, false,
+            "TLS: certificate verify failed (hostname mismatch)\n", 1}}) {
     SCOPED_TRACE(logged);
     scheme_ = scheme;
     settings_.retries = retries;
     const int port = UnusedPort();
     std::unique_ptr<LoopbackServer> server;
     std::thread starter;
-    if (!handlers.empty()) {
+    if (late) {  // listens only once the first attempt was refused
+      starter = std::thread([&, handlers = handlers] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        server = std::make_unique<LoopbackServer>(handlers, port);
+      });
+    } else if (!handlers.empty()) {
       server = std::make_unique<LoopbackServer>(handlers, port);
-    } else if (ok) {
-      starter = std::thread([&] { server = late(port); });
     }
     EXPECT_EQ(Upload(port), ok);
     if (starter.joinable()) starter.join();
     EXPECT_EQ(logged_, logged);
-    const std::string received = server ? server->Received() : "";
+    const std::string received = server ? server->Finish() : "";
     size_t count = 0;
-    for (size_t at = 0; (at = received.find("POST ", at)) != std::string::npos; ++at) ++count;
-    EXPECT_EQ(count, static_cast<size_t>(requests));
+    for (size_t at = 0; (at = received.find("attempt;", at)) != std::string::npos; ++at) ++count;
+    EXPECT_EQ(count, attempts);
   }
 }
 
@@ -360,7 +365,7 @@ TEST_F(TlsUpload, ClientCertificateOrTheServersAlert) {
            {certs + "client.pem", openKey, true,
             "warning: KeyFile " + openKey + " can be read by group or others\n"},
            {"", "", false, "TLS: certificate required\n"},
-           {certs + "client.pem", certs + "good.key", false, "TLS: KeyFile"}}) {
+           {certs + "client.pem", certs + "good.key", false, "TLS: cannot load KeyFile " + certs + "good.key"}}) {
     SCOPED_TRACE(certFile + " " + keyFile);
     settings_.certFile = certFile;
     settings_.keyFile = keyFile;

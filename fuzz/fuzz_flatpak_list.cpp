@@ -1,0 +1,24 @@
+// The output of `flatpak list --app --columns=application,version,origin`:
+// one row per line at most, every value a cell of its line, and never a tab
+// or a line end inside one.
+#include <cstdint>
+#include <string_view>
+
+#include "check.h"
+#include "software/app_lists.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  const std::string_view output(reinterpret_cast<const char*>(data), size);
+  size_t lines = 1;
+  for (char c : output) lines += c == '\n';
+  const std::vector<PackageRecord> rows = ParseFlatpakList(output);
+  Check(rows.size() <= lines);
+  for (const PackageRecord& row : rows) {
+    Check(row.installLocation == "flatpak");
+    for (const std::string* value : {&row.productName, &row.versionString, &row.publisher}) {
+      Check(value->find_first_of("\t\n") == std::string::npos);
+      Check(output.find(*value) != std::string_view::npos);
+    }
+  }
+  return 0;
+}

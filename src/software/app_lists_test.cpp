@@ -1,0 +1,84 @@
+#include "software/app_lists.h"
+
+#include <gtest/gtest.h>
+
+#include "temp_dir.h"
+
+namespace {
+
+// "name|version|publisher|" for each row; the section is said once per list.
+std::string Rows(const std::vector<PackageRecord>& records, const std::string& section) {
+  std::string text;
+  for (const PackageRecord& r : records) {
+    EXPECT_EQ(r.installLocation, section) << r.productName;
+    EXPECT_EQ(r.helpLink + r.installSource + r.installDate + r.userName, "") << r.productName;
+    text += r.productName + "|" + r.versionString + "|" + r.publisher + "|\n";
+  }
+  return text;
+}
+
+std::string Sample(const std::string& name) {
+  return scanunix_test::ReadFile(SCANUNIX_TEST_DATA "/" + name);
+}
+
+const std::string kLong = "1.0-" + std::string(3000, 'r') + "-final";
+
+TEST(AppLists, SnapListRowsWithoutThePublishersMark) {
+  const struct {
+    std::string output, rows;
+  } cases[] = {
+      // Through a pipe, as the agent runs it: ASCII marks.
+      {Sample("snap_list.txt"),
+       "bare|1.0|canonical|\ncode|0ee08df0|vscode|\ncore22|20240408|canonical|\n"
+       "core24|20240528|canonical|\nfirefox|127.0.2-1|mozilla|\n"
+       "firefox_esr|115.12.0esr-1|mozilla|\nfirmware-updater|0+git.5007558|canonical|\n"
+       "gimp|2.10.38|snapcrafters|\ngnome-42-2204|0+git.510a601|canonical|\n"
+       "gtk-common-themes|0.1-81-g442e511|canonical|\nhello-local|0.1||\n"
+       "lxd|5.21.1-2d13beb|canonical|\nsnap-store|0+git.e3dd562|canonical|\n"
+       "snapd|2.63|canonical|\nsnapd-desktop-integration|0.9|canonical|\n"},
+      // On a UTF-8 terminal.
+      {Sample("snap_list_terminal.txt"),
+       "core20|20240416|canonical|\ncore22|20240408|canonical|\nffmpeg|n4.3.1|snapcrafters|\n"
+       "lxd|5.0.3-9a1d4c6|canonical|\nsnapd|2.63|canonical|\nyq|v4.44.1|mikefarah|\n"},
+      // snap before Tracking, when publishers were developers.
+      {"Name  Version  Rev   Developer  Notes\ncore  16-2.30  3748  canonical  core\n",
+       "core|16-2.30|canonical|\n"},
+      {"Name\xc3\xbc  Version  Rev  Tracking  Publisher  Notes\n",
+       "Name\xc3\xbc|Version|Publisher|\n"},
+      {"\nlonely\n\n", "lonely|||\n"},
+      {"Name  Version  Rev  Tracking  Publisher  Notes\n\xc3\xbcn\xc3\xaf&co  " + kLong +
+           "  1  -  a&b\xe2\x9c\x93  -\n",
+       "\xc3\xbcn\xc3\xaf&co|" + kLong + "|a&b|\n"},
+      {"", ""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.output.substr(0, 200));
+    EXPECT_EQ(Rows(ParseSnapList(c.output), "snap"), c.rows);
+  }
+}
+
+TEST(AppLists, FlatpakListRowsFromTabSeparatedCells) {
+  const struct {
+    std::string output, rows;
+  } cases[] = {
+      {Sample("flatpak_list.txt"),
+       "com.github.tchx84.Flatseal|2.2.0|flathub|\n"
+       "com.mattjakeman.ExtensionManager|0.5.1|flathub|\n"
+       "com.spotify.Client|1.2.37.701.ge66eb7bc|flathub|\n"
+       "org.fedoraproject.MediaWriter|5.1.1|fedora|\norg.gnome.Calculator|46.1|fedora|\n"
+       "org.gnome.Extensions|46.2|fedora|\norg.gnome.Loupe|46.2|fedora|\n"
+       "org.gnome.NetworkDisplays||fedora|\norg.libreoffice.LibreOffice|24.2.4.2|flathub|\n"
+       "org.mozilla.Thunderbird|115.12.1|flathub|\nio.github.flattool.Warehouse|2.0.1 "
+       "\xe2\x80\x9cSch\xc3\xb6ne Gr\xc3\xbc\xc3\x9f" "e\xe2\x80\x9d & more|flathub-beta|\n"
+       "org.example.Changelog|" + kLong + "|corp&lab|\n"},
+      {"org.example.Bare\n\n \norg.example.More\t1\tremote\textra\n",
+       "org.example.Bare|||\norg.example.More|1|remote|\n"},
+      {"", ""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.output.substr(0, 200));
+    EXPECT_EQ(Rows(ParseFlatpakList(c.output), "flatpak"), c.rows);
+  }
+}
+
+}  // namespace
