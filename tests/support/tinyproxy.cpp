@@ -44,5 +44,11 @@ Tinyproxy::Tinyproxy(const std::string& basicAuth) {
 Tinyproxy::~Tinyproxy() {
   if (pid_ <= 0) return;
   ::kill(pid_, SIGTERM);
+  // A proxy that does not end within a few seconds is killed.
+  for (int i = 0; i < 100; ++i) {
+    if (::waitpid(pid_, nullptr, WNOHANG) == pid_) return;
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+  ::kill(pid_, SIGKILL);
   ::waitpid(pid_, nullptr, 0);
 }
