@@ -148,10 +148,31 @@ TEST_F(SoapUpload, TricklingServerIsCutOffAtTheDeadline) {
       << logged_;
 }
 
+// After the OK only the file that was sent is deleted; a file renamed over
+// it meanwhile is kept, with one line.
+TEST_F(SoapUpload, OnlyTheFileThatWasSentIsDeleted) {
+  for (const bool replaced : {false, true}) {
+    SCOPED_TRACE(replaced);
+    scanunix_test::WriteFile(file_, "abc");
+    LoopbackServer server(AnswerWith(SoapAnswer("OK")));
+    settings_.address = "http://127.0.0.1:" + std::to_string(server.Port()) + "/inv";
+    std::ostringstream out, errors;
+    Log log(Log::kMessages, out, errors);
+    const std::optional<FileIdentity> sent = RunUpload(file_, settings_, log, options_);
+    ASSERT_TRUE(sent);
+    if (replaced) std::filesystem::rename(dir_.Write("next.scn", "newer"), file_);
+    out.str("");
+    RemoveSentFile(file_, *sent, log);
+    EXPECT_EQ(std::filesystem::exists(file_), replaced);
+    EXPECT_EQ(out.str(), replaced ? "scan file replaced during the upload, kept: " + file_.string() + "\n" : "");
+  }
+}
+
 TEST(UploadTimeLimit, TwiceTheTimeoutAndASecondPer16KiB) {
   EXPECT_EQ(UploadTimeLimit(300, 0).count(), 600);
   EXPECT_EQ(UploadTimeLimit(1, 16385).count(), 4);
   EXPECT_EQ(UploadTimeLimit(0, 16384).count(), 3601);  // no step bound, still an overall one
+  EXPECT_EQ(UploadTimeLimit(300, 0, RetryWaitsTotal(kRetryWaits, 3)).count(), 670);  // 10 + 30 + 30
   EXPECT_FALSE(Deadline::In(UploadTimeLimit(INT_MAX, UINT64_MAX)).Passed());
 }
 
