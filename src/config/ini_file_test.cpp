@@ -54,6 +54,10 @@ TEST(IniFile, UploadKeysAndOnlyAnEncryptedPasswordDecrypted) {
   EXPECT_EQ(Load("[HTTP]\nTimeout=-5\n").upload.timeoutSeconds, 300);
   EXPECT_EQ(Load("[HTTP]\nTimeout=0\n").upload.timeoutSeconds, 0);
   EXPECT_EQ(Load("[HTTP]\nCAFile=/etc/inv/ca.pem\n").upload.caFile, "/etc/inv/ca.pem");
+  const UploadSettings u =
+      Load("[HTTP]\nProxy=http://p:3128\nCertFile=/c.pem\nKeyFile=/k.pem\nRetries=0\n").upload;
+  EXPECT_EQ(u.proxy + u.certFile + u.keyFile + std::to_string(u.retries), "http://p:3128/c.pem/k.pem0");
+  EXPECT_EQ(Load("[HTTP]\nRetries=-1\n").upload.retries, 2);
   EXPECT_EQ(Load("[Settings]\nMetricsFile=/m/s.prom\n").metricsFile, "/m/s.prom");
 }
 
