@@ -1,10 +1,14 @@
 // The server's answer: bounded, the same however the bytes arrive, and a
 // body never larger than what was received. The verdict needs a 2xx status.
+// The same bytes as a proxy's answer to CONNECT: the same however they
+// arrive, and every byte after the final head kept for the tunnel.
 #include <cstdint>
+#include <algorithm>
 #include <cstdlib>
 #include <string>
 #include <string_view>
 
+#include "upload/connect_tunnel.h"
 #include "upload/http_response.h"
 #include "upload/http_response_parser.h"
 
@@ -17,6 +21,36 @@ HttpResponseParser Parse(std::string_view bytes, size_t piece) {
     parser.Feed(bytes.substr(at, piece));
   if (parser.state() == HttpResponseParser::State::kNeedMore) parser.EndOfStream();
   return parser;
+}
+
+// The parser, and what the tunnel would carry: the early bytes and those not fed.
+struct Connected {
+  ConnectAnswerParser parser;
+  std::string tunnel;
+};
+
+Connected ParseConnect(std::string_view bytes, size_t piece) {
+  Connected c;
+  size_t at = 0;
+  for (; at < bytes.size() && c.parser.state() == ConnectAnswerParser::State::kNeedMore; at += piece)
+    c.parser.Feed(bytes.substr(at, piece));
+  if (c.parser.state() == ConnectAnswerParser::State::kComplete)
+    c.tunnel = c.parser.early() + std::string(bytes.substr(std::min(at, bytes.size())));
+  return c;
+}
+
+void CheckConnectAnswer(std::string_view bytes, size_t piece) {
+  const Connected whole = ParseConnect(bytes, bytes.size() + 1);
+  const Connected split = ParseConnect(bytes, piece);
+  const ConnectAnswerParser& w = whole.parser;
+  const ConnectAnswerParser& p = split.parser;
+  if (w.state() != p.state() || w.status() != p.status() || w.statusLine() != p.statusLine() ||
+      whole.tunnel != split.tunnel)
+    std::abort();
+  const bool complete = w.state() == ConnectAnswerParser::State::kComplete;
+  if (complete != (w.status() != 0) || (complete && w.status() < 200)) std::abort();
+  if (w.statusLine().size() > kMaxConnectAnswerBytes) std::abort();
+  if (!bytes.ends_with(whole.tunnel)) std::abort();
 }
 
 }  // namespace
@@ -35,5 +69,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (bytes.substr(0, whole.text().size()) != whole.text()) std::abort();
   const UploadVerdict verdict = JudgeHttpResponse(whole.status(), whole.body());
   if (verdict.ok && (whole.status() < 200 || whole.status() > 299)) std::abort();
+  CheckConnectAnswer(bytes, piece);
   return 0;
 }

@@ -1,5 +1,6 @@
-// Peak resident memory of uploading a 200 MB scan file, against a baseline
-// child process that only starts and exits. Each case runs in a forked child
+// Peak resident memory of uploading a 200 MB scan file, directly and through
+// Debian's tinyproxy, against a baseline child process that only starts and
+// exits. Each case runs in a forked child
 // (forked before any thread exists) so that its peak RSS is its own.
 #include <benchmark/benchmark.h>
 #include <fcntl.h>
@@ -10,6 +11,7 @@
 #include <cstdio>
 #include <algorithm>
 #include <cstdlib>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -19,6 +21,7 @@
 
 #include "base/log.h"
 #include "loopback_server.h"
+#include "tinyproxy.h"
 #include "upload/base64.h"
 #include "config/settings.h"
 #include "upload/soap_upload.h"
@@ -58,7 +61,11 @@ void ServeOnce(const UniqueFd& listener) {
   conn.Write(answer.data(), answer.size());
 }
 
-enum class Child { kIdle, kStreamedUpload, kWholeFileInMemory };
+struct Quiet : UploadObserver {
+  void Reached(UploadProgress) override {}
+};
+
+enum class Child { kIdle, kStreamedUpload, kStreamedThroughProxy, kWholeFileInMemory };
 
 // The former way, for comparison: file, its Base64 text and the request all
 // held at once.
@@ -79,9 +86,11 @@ bool BuildWholeRequest() {
 // Runs the case in a forked process; returns its peak RSS in KiB and whether it
 // exited with status 0.
 long PeakRssOfChild(Child kind, bool& ok) {
-  const bool upload = kind == Child::kStreamedUpload;
+  const bool upload = kind == Child::kStreamedUpload || kind == Child::kStreamedThroughProxy;
   int port = 0;
   const UniqueFd listener = ListenOnLoopback(port);
+  std::optional<Tinyproxy> proxy;
+  if (kind == Child::kStreamedThroughProxy) proxy.emplace();
   const pid_t pid = ::fork();
   if (pid == 0) {
     bool result = true;
@@ -91,7 +100,9 @@ long PeakRssOfChild(Child kind, bool& ok) {
       settings.address = "http://127.0.0.1:" + std::to_string(port) + "/";
       settings.username = "user";
       settings.password = "secret";
-      result = UploadScanFile(kFilePath, settings, {}, {}, [](UploadProgress) {}).ok();
+      settings.proxy = proxy ? proxy->Url() : "none";
+      Quiet quiet;
+      result = UploadScanFile(kFilePath, settings, {}, quiet).ok();
     }
     ::_exit(result ? 0 : 1);
   }
@@ -123,6 +134,8 @@ void BM_PeakRss(benchmark::State& state, Child kind) {
 BENCHMARK_CAPTURE(BM_PeakRss, baseline_child_only, Child::kIdle)
     ->Iterations(3)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_PeakRss, upload_200MB_streamed, Child::kStreamedUpload)
+    ->Iterations(3)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_PeakRss, upload_200MB_through_tinyproxy, Child::kStreamedThroughProxy)
     ->Iterations(3)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_PeakRss, whole_file_in_memory_200MB, Child::kWholeFileInMemory)
     ->Iterations(1)->Unit(benchmark::kMillisecond);

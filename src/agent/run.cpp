@@ -254,11 +254,14 @@ RunOutcome ScanAndSave(const RunStart& start, const Settings& settings, Log& log
   }
   if (!settings.upload.enabled) return Finish(kSaved, names.scanFile, log);
   // A stop during the upload keeps the saved file for the next run.
-  counts.uploaded =
-      RunUpload(names.scanFile, settings.upload, log, DefaultTlsLibraryNames(), stopped) &&
-      !stop.Stopped();
+  UploadOptions upload;
+  upload.tlsLibraries = DefaultTlsLibraryNames();
+  upload.environment = ReadProxyEnvironment();
+  upload.stopped = stopped;
+  const std::optional<FileIdentity> sent = RunUpload(names.scanFile, settings.upload, log, upload);
+  counts.uploaded = sent && !stop.Stopped();
   if (!*counts.uploaded) return Finish(kUploadFailed, names.scanFile, log);
-  std::remove(names.scanFile.c_str());
+  RemoveSentFile(names.scanFile, *sent, log);
   return Finish(kSaved, names.scanFile, log, ", uploaded");
 }
 

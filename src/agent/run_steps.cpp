@@ -1,9 +1,12 @@
 #include "agent/run_steps.h"
 
+#include <sys/stat.h>
+
+#include <cstdio>
+#include <string>
 #include <string_view>
 
 #include "base/progress_line.h"
-#include "upload/soap_upload.h"
 
 namespace {
 
@@ -41,6 +44,8 @@ void TellUploadFailure(const Failure& failure, Log& log) {
     if (timedOut) log.Message("HTTP timeout");
   } else if (failure.what == kUploadNoTls) {
     log.Message(failure.Text());
+  } else if (failure.what == kUploadNoProxy) {
+    log.Message(failure.reason);
   } else if (failure.what == kUploadNotSent) {
     if (timedOut) log.Message("HTTP timeout");
   } else if (failure.what == kUploadBadResponse) {
@@ -51,6 +56,46 @@ void TellUploadFailure(const Failure& failure, Log& log) {
   }
   // A file that cannot be read and a result other than OK fail quietly.
 }
+
+// A failed attempt in one line, for the retry that follows it.
+std::string UploadFailureLine(const Failure& failure) {
+  if (failure.what == kUploadRefused) return "HTTP status " + failure.reason;
+  if (failure.what == kUploadBadResponse) return "bad response from HTTP";
+  if (failure.what == kUploadNoProxy) return failure.reason;
+  return failure.Text();
+}
+
+class UploadTeller : public UploadObserver {
+ public:
+  explicit UploadTeller(Log& log) : log_(log) {}
+
+  void Reached(UploadProgress step) override {
+    switch (step) {
+      case UploadProgress::kConnected:
+        Tell(log_, "HTTP Connect OK\n", "HTTP Connect OK\n");
+        break;
+      case UploadProgress::kSent:
+        Tell(log_, "HTTP Write OK\n", "HTTP Write OK\n");
+        break;
+      case UploadProgress::kAnswerTimedOut:
+        log_.Message("HTTP timeout");
+        break;
+    }
+  }
+  void ThroughProxy(std::string_view maskedUrl) override {
+    log_.Progress("HTTP proxy " + std::string(maskedUrl) + "\n");
+  }
+  void KeyFileReadable(std::string_view path) override {
+    log_.Message("warning: KeyFile " + std::string(path) + " can be read by group or others");
+  }
+  void Retrying(std::chrono::seconds wait, const Failure& why) override {
+    log_.Message("upload failed, retrying in " + std::to_string(wait.count()) + " s: " +
+                 UploadFailureLine(why));
+  }
+
+ private:
+  Log& log_;
+};
 
 }  // namespace
 
@@ -65,27 +110,25 @@ size_t RunPackageScan(const PackageScanOptions& options, DocumentWriter& documen
   return 0;
 }
 
-bool RunUpload(const std::string& filePath, const UploadSettings& settings, Log& log,
-               const std::vector<std::string>& tlsLibraries, const std::function<bool()>& stopped) {
+std::optional<FileIdentity> RunUpload(const std::string& filePath, const UploadSettings& settings,
+                                      Log& log, const UploadOptions& options) {
   log.Progress("UploadFileHttp\n");
-  const Result<std::string> uploaded =
-      UploadScanFile(filePath, settings, tlsLibraries, stopped, [&](UploadProgress step) {
-        switch (step) {
-          case UploadProgress::kConnected:
-            Tell(log, "HTTP Connect OK\n", "HTTP Connect OK\n");
-            break;
-          case UploadProgress::kSent:
-            Tell(log, "HTTP Write OK\n", "HTTP Write OK\n");
-            break;
-          case UploadProgress::kAnswerTimedOut:
-            log.Message("HTTP timeout");
-            break;
-        }
-      });
+  UploadTeller teller(log);
+  const Result<UploadReceipt> uploaded = UploadScanFile(filePath, settings, options, teller);
   if (!uploaded) {
     TellUploadFailure(uploaded.failure(), log);
-    return false;
+    return std::nullopt;
   }
-  Tell(log, *uploaded, "HTTP Uploaded OK\n");
-  return true;
+  Tell(log, uploaded->resultText, "HTTP Uploaded OK\n");
+  return uploaded->sent;
+}
+
+void RemoveSentFile(const std::string& path, const FileIdentity& sent, Log& log) {
+  struct stat st {};
+  if (::lstat(path.c_str(), &st) != 0) return;  // gone already: nothing to keep
+  if (S_ISREG(st.st_mode) && st.st_dev == sent.device && st.st_ino == sent.inode) {
+    std::remove(path.c_str());
+    return;
+  }
+  log.Message("scan file replaced during the upload, kept: " + path);
 }

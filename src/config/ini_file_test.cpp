@@ -28,6 +28,10 @@ std::string Field(const Settings& s, const std::string& key) {
   if (key == "Password") return s.upload.password;
   if (key == "Timeout") return std::to_string(s.upload.timeoutSeconds);
   if (key == "CAFile") return s.upload.caFile;
+  if (key == "Proxy") return s.upload.proxy;
+  if (key == "CertFile") return s.upload.certFile;
+  if (key == "KeyFile") return s.upload.keyFile;
+  if (key == "Retries") return std::to_string(s.upload.retries);
   return "<unknown key " + key + ">";
 }
 
@@ -92,6 +96,11 @@ TEST(IniFile, UploadKeysAndOnlyAnEncryptedPasswordDecrypted) {
       {"[HTTP]\nTimeout=-5\n", "Timeout", "300"},
       {"[HTTP]\nTimeout=0\n", "Timeout", "0"},
       {"[HTTP]\nCAFile=/etc/inv/ca.pem\n", "CAFile", "/etc/inv/ca.pem"},
+      {"[HTTP]\nProxy=http://p:3128\n", "Proxy", "http://p:3128"},
+      {"[HTTP]\nCertFile=/c.pem\nKeyFile=/k.pem\n", "CertFile", "/c.pem"},
+      {"[HTTP]\nCertFile=/c.pem\nKeyFile=/k.pem\n", "KeyFile", "/k.pem"},
+      {"[HTTP]\nRetries=0\n", "Retries", "0"},
+      {"[HTTP]\nRetries=-1\n", "Retries", "2"},
   });
 }
 

@@ -51,5 +51,12 @@ Settings SettingsFrom(const IniFile& ini) {
   s.upload.caFile = ini.String("HTTP", "CAFile");
 
   s.metricsFile = ini.String("Settings", "MetricsFile");
+
+  // Reaching the server from a locked-down network.
+  s.upload.proxy = ini.String("HTTP", "Proxy");
+  s.upload.certFile = ini.String("HTTP", "CertFile");
+  s.upload.keyFile = ini.String("HTTP", "KeyFile");
+  s.upload.retries = ini.Number("HTTP", "Retries", 2);
+  if (s.upload.retries < 0) s.upload.retries = 2;
   return s;
 }

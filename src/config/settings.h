@@ -28,6 +28,12 @@ struct UploadSettings {
   std::string password;  // plain text, decrypted when it was stored encrypted
   int timeoutSeconds = 300;  // 0 waits forever
   std::string caFile;        // PEM certificates trusted for https:// instead of the system's
+
+  // Reaching the server from a locked-down network.
+  std::string proxy;     // http://[user:password@]host:port; empty: the environment; "none"
+  std::string certFile;  // client certificate chain (PEM) for https://
+  std::string keyFile;   // its unencrypted key (PEM); empty: in certFile
+  int retries = 2;       // further attempts after a failure before the server answered, or a 503
 };
 
 struct Settings {

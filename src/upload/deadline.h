@@ -18,6 +18,8 @@ class Deadline {
   void EndWhen(std::function<bool()> stopped) { stopped_ = std::move(stopped); }
 
   bool Passed() const { return (at_ && Clock::now() >= *at_) || (stopped_ && stopped_()); }
+  // Whether `span` from now still ends before the deadline.
+  bool Allows(std::chrono::seconds span) const { return !at_ || Clock::now() + span < *at_; }
   // How long one wait may last, in milliseconds for poll(): at most
   // `stepMs` (-1: no bound of its own) and never past the deadline.
   int WaitMs(int stepMs) const;

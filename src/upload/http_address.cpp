@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cctype>
 
-
 namespace {
 
 std::string WithSlashes(std::string text) {
@@ -46,11 +45,22 @@ HttpTarget ParseHttpAddress(const std::string& address) {
     path = host.substr(slash);
     host.erase(slash);
   }
-  if (const size_t colon = host.find(':'); colon != std::string::npos) {
+  // The port follows the closing bracket of an IPv6 literal (an unclosed
+  // one has none), else the first ":".
+  const size_t close = host.starts_with('[') ? host.find(']') : 0;
+  const size_t colon =
+      close == std::string::npos ? close : host.find(':', close == 0 ? 0 : close + 1);
+  if (colon != std::string::npos) {
     unsigned value = 0;
     if (ReadUnsigned(host.substr(colon + 1), value)) target.port = static_cast<int>(value);
     host.erase(colon);
   }
   if (path.empty() || path.back() != '/') path.push_back('/');
   return target;
+}
+
+std::string UnbracketedHost(const std::string& host) {
+  if (host.size() >= 2 && host.front() == '[' && host.back() == ']')
+    return host.substr(1, host.size() - 2);
+  return host;
 }

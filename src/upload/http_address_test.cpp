@@ -15,6 +15,9 @@ TEST(ParseHttpAddress, SplitsHostPathAndPortAndSeesHttps) {
            {"http:\\\\server\\scan\\upload", {"server", "/scan/upload/", 80}},
            {"http://server:/x", {"server", "/x/", 80}},
            {"http://" + longHost + "/p", {longHost, "/p/", 80}},  // kept whole
+           {"http://[2001:db8::1]:8080/inv/", {"[2001:db8::1]", "/inv/", 8080}},
+           {"https://[::1]/x", {"[::1]", "/x/", 443, true}},
+           {"http://[::1", {"[::1", "/", 80}},  // unclosed: no port to find
            {"", {"", "", 80}}}) {
     const HttpTarget got = ParseHttpAddress(address);
     EXPECT_EQ(got.host, want.host) << address;
@@ -22,6 +25,8 @@ TEST(ParseHttpAddress, SplitsHostPathAndPortAndSeesHttps) {
     EXPECT_EQ(got.port, want.port) << address;
     EXPECT_EQ(got.tls, want.tls) << address;
   }
+  EXPECT_EQ(UnbracketedHost("[::1]"), "::1");
+  EXPECT_EQ(UnbracketedHost("inv.example"), "inv.example");
 }
 
 }  // namespace

@@ -23,7 +23,8 @@ std::string_view LineAt(std::string_view text, size_t& at) {
   return line;
 }
 
-// "HTTP/d.d nnn" and an optional reason: the code, or 0.
+}  // namespace
+
 int StatusCode(std::string_view line) {
   if (line.size() < 12 || !line.starts_with("HTTP/") || !IsDigit(line[5]) || line[6] != '.' ||
       !IsDigit(line[7]) || line[8] != ' ' || !IsDigit(line[9]) || !IsDigit(line[10]) ||
@@ -32,6 +33,8 @@ int StatusCode(std::string_view line) {
   const int code = (line[9] - '0') * 100 + (line[10] - '0') * 10 + (line[11] - '0');
   return code >= 100 ? code : 0;
 }
+
+namespace {
 
 // A Content-Length value: its digits, capped just above the longest body
 // read; -1 when it is not a number.

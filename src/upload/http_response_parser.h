@@ -13,6 +13,9 @@ inline constexpr size_t kMaxResponseBytes = 99999;
 // Bodies announced longer than this are not read.
 inline constexpr unsigned kMaxResponseBody = 94999;
 
+// "HTTP/d.d nnn" and an optional reason: the code (100-999), or 0.
+int StatusCode(std::string_view line);
+
 class HttpResponseParser {
  public:
   enum class State {

@@ -26,7 +26,8 @@ const std::string kRow8 =
 
 SoapRequestTexts BuildSoapRequest(const std::string& host, const std::string& path,
                                   const std::string& user, const std::string& password,
-                                  const std::string& fileName, uint64_t base64Length) {
+                                  const std::string& fileName, uint64_t base64Length,
+                                  const std::string& origin, const std::string& proxyHeaders) {
   const std::string ns = kServiceNamespace;
   SoapRequestTexts t;
   t.envelopeHead = kRow1 + kRow2;
@@ -40,8 +41,8 @@ SoapRequestTexts BuildSoapRequest(const std::string& host, const std::string& pa
       "\" SOAP-ENV:encodingStyle=\"\"><SOAPSDK4:f SOAP-ENV:encodingStyle=\"\">";
   t.envelopeTail = kRow6 + EscapeMarkup(fileName) + kRow8;
   const uint64_t contentLength = t.envelopeHead.size() + base64Length + t.envelopeTail.size();
-  t.head = "POST " + path + "Service.asmx HTTP/1.1\r\nHost: " + host +
-           "\r\nContent-Type: text/xml; charset=utf-8\r\nContent-Length: " +
+  t.head = "POST " + origin + path + "Service.asmx HTTP/1.1\r\nHost: " + host + "\r\n" +
+           proxyHeaders + "Content-Type: text/xml; charset=utf-8\r\nContent-Length: " +
            std::to_string(contentLength) + "\r\nSOAPAction: \"" + ns + "UploadFile\"\r\n\r\n";
   return t;
 }

@@ -19,10 +19,13 @@ struct SoapRequestTexts {
 // The request for a file whose Base64 text is `base64Length` characters.
 // An empty `user` leaves out the authentication header. User, password and
 // file name are entity-escaped; the request is declared UTF-8 and their
-// bytes are sent as they are.
+// bytes are sent as they are. Through a proxy, `origin` ("http://host:port")
+// goes before the path and `proxyHeaders` (whole lines) after Host.
 SoapRequestTexts BuildSoapRequest(const std::string& host, const std::string& path,
                                   const std::string& user, const std::string& password,
-                                  const std::string& fileName, uint64_t base64Length);
+                                  const std::string& fileName, uint64_t base64Length,
+                                  const std::string& origin = {},
+                                  const std::string& proxyHeaders = {});
 
 // The part of `filePath` after its last "/".
 std::string FileNameOf(const std::string& filePath);

@@ -1,29 +1,27 @@
 #include "upload/tcp_connection.h"
 
-#include <arpa/inet.h>
 #include <netdb.h>
 #include <poll.h>
 #include <sys/socket.h>
 
 #include <cerrno>
 #include <climits>
+#include <string>
 
 namespace {
 
 bool WouldBlock(int error) { return error == EAGAIN || error == EWOULDBLOCK; }
 
-// The first IPv4 address of `host`, dotted text taken as it is.
-bool ResolveIpv4(const std::string& host, in_addr& out) {
-  if (::inet_pton(AF_INET, host.c_str(), &out) == 1) return true;
-  addrinfo hints{};
-  hints.ai_family = AF_INET;
-  hints.ai_socktype = SOCK_STREAM;
-  addrinfo* found = nullptr;
-  if (::getaddrinfo(host.c_str(), nullptr, &hints, &found) != 0 || !found) return false;
-  out = reinterpret_cast<sockaddr_in*>(found->ai_addr)->sin_addr;
-  ::freeaddrinfo(found);
-  return true;
-}
+// Frees what getaddrinfo found.
+struct AddressList {
+  addrinfo* first = nullptr;
+  AddressList() = default;
+  AddressList(const AddressList&) = delete;
+  AddressList& operator=(const AddressList&) = delete;
+  ~AddressList() {
+    if (first) ::freeaddrinfo(first);
+  }
+};
 
 }  // namespace
 
@@ -46,26 +44,43 @@ bool TcpConnection::WaitFor(short events) {
   return false;
 }
 
-// Non-blocking from the start: every wait goes through WaitFor.
+// Non-blocking from the start: every wait goes through WaitFor, so the
+// deadline bounds all the addresses together.
 Status TcpConnection::Connect(const std::string& host, int port) {
   timedOut_ = false;
-  socket_.Reset(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0));
-  if (!socket_) return ErrnoFailure("connect");
+  socket_.Reset();
   // A port outside the 16-bit range is refused rather than cut to its low bits.
   if (port < 1 || port > 65535) return ErrnoFailure("connect", EINVAL);
-  sockaddr_in sa{};
-  sa.sin_family = AF_INET;
-  sa.sin_port = htons(static_cast<uint16_t>(port));
-  if (!ResolveIpv4(host, sa.sin_addr)) return ReasonFailure("connect", "cannot resolve " + host);
-  if (::connect(socket_.Get(), reinterpret_cast<const sockaddr*>(&sa), sizeof sa) == 0)
-    return {};
+  addrinfo hints{};
+  hints.ai_family = AF_UNSPEC;
+  hints.ai_socktype = SOCK_STREAM;
+  hints.ai_flags = AI_NUMERICSERV;
+  AddressList found;
+  if (::getaddrinfo(host.c_str(), std::to_string(port).c_str(), &hints, &found.first) != 0 ||
+      !found.first)
+    return ReasonFailure("connect", "cannot resolve " + host);
+  int error = EADDRNOTAVAIL;
+  for (const addrinfo* a = found.first; a && !deadline_.Passed(); a = a->ai_next) {
+    error = ConnectTo(*a);
+    if (error == 0) return {};
+  }
+  socket_.Reset();
+  // An address that timed out on its own step gives way to the next one.
+  if (deadline_.Passed()) error = ETIMEDOUT;
+  timedOut_ = error == ETIMEDOUT;
+  return ErrnoFailure("connect", error);
+}
+
+int TcpConnection::ConnectTo(const addrinfo& address) {
+  socket_.Reset(::socket(address.ai_family, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0));
+  if (!socket_) return errno;
+  if (::connect(socket_.Get(), address.ai_addr, address.ai_addrlen) == 0) return 0;
   // An interrupted connect goes on in the background, like one in progress.
-  if ((errno != EINPROGRESS && errno != EINTR) || !WaitFor(POLLOUT)) return ErrnoFailure("connect");
+  if ((errno != EINPROGRESS && errno != EINTR) || !WaitFor(POLLOUT)) return errno;
   int error = 0;
   socklen_t len = sizeof error;
   ::getsockopt(socket_.Get(), SOL_SOCKET, SO_ERROR, &error, &len);
-  if (error != 0) return ErrnoFailure("connect", error);
-  return {};
+  return error;
 }
 
 int TcpConnection::ReadSome(void* buffer, int size) {

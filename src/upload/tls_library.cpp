@@ -48,5 +48,12 @@ bool TlsLibrary::Resolve() {
          Find(library_, "SSL_get_error", fn_.SSL_get_error) &&
          Find(library_, "SSL_get_verify_result", fn_.SSL_get_verify_result) &&
          Find(library_, "X509_verify_cert_error_string", fn_.X509_verify_cert_error_string) &&
-         Find(library_, "ERR_clear_error", fn_.ERR_clear_error);
+         Find(library_, "ERR_clear_error", fn_.ERR_clear_error) &&
+         Find(library_, "ERR_get_error", fn_.ERR_get_error) &&
+         Find(library_, "ERR_reason_error_string", fn_.ERR_reason_error_string) &&
+         Find(library_, "SSL_CTX_use_certificate_chain_file",
+              fn_.SSL_CTX_use_certificate_chain_file) &&
+         Find(library_, "SSL_CTX_use_PrivateKey_file", fn_.SSL_CTX_use_PrivateKey_file) &&
+         Find(library_, "SSL_CTX_check_private_key", fn_.SSL_CTX_check_private_key) &&
+         Find(library_, "SSL_CTX_set_default_passwd_cb", fn_.SSL_CTX_set_default_passwd_cb);
 }

@@ -46,6 +46,13 @@ struct TlsFunctions {
   long (*SSL_get_verify_result)(const Ssl*);
   const char* (*X509_verify_cert_error_string)(long code);
   void (*ERR_clear_error)();
+  unsigned long (*ERR_get_error)();
+  const char* (*ERR_reason_error_string)(unsigned long error);
+  // A client certificate, when the settings name one.
+  int (*SSL_CTX_use_certificate_chain_file)(Ctx*, const char* file);
+  int (*SSL_CTX_use_PrivateKey_file)(Ctx*, const char* file, int type);
+  int (*SSL_CTX_check_private_key)(const Ctx*);
+  void (*SSL_CTX_set_default_passwd_cb)(Ctx*, int (*callback)(char*, int, int, void*));
   // Only in OpenSSL 3; may be null.
   uint64_t (*SSL_CTX_set_options)(Ctx*, uint64_t options);
 };

@@ -3,6 +3,7 @@
 #include <arpa/inet.h>
 
 #include <algorithm>
+#include <string_view>
 
 namespace {
 
@@ -14,7 +15,9 @@ constexpr int kCtrlSetTlsextHostname = 55;
 constexpr long kNameTypeHostName = 0;
 constexpr uint64_t kOptIgnoreUnexpectedEof = uint64_t{1} << 7;
 constexpr int kCtrlSetBufMemEofReturn = 130;
+constexpr int kFileTypePem = 1;
 constexpr int kErrorNone = 0;
+constexpr int kErrorSsl = 1;
 constexpr int kErrorWantRead = 2;
 constexpr int kErrorSyscall = 5;
 constexpr int kErrorZeroReturn = 6;
@@ -23,17 +26,24 @@ constexpr int kErrorZeroReturn = 6;
 constexpr size_t kRecordPayload = 16384;
 constexpr int kRecordBytes = kRecordPayload + 512;
 
-Failure TlsFailure(std::string why) { return ReasonFailure("TLS", std::move(why)); }
+Failure TlsFailure(std::string why) { return ReasonFailure(kTlsFailed, std::move(why)); }
 
-bool IsIpv4Literal(const std::string& host) {
-  in_addr ignored{};
-  return ::inet_pton(AF_INET, host.c_str(), &ignored) == 1;
+bool IsIpLiteral(const std::string& host) {
+  in6_addr ignored{};
+  return ::inet_pton(AF_INET, host.c_str(), &ignored) == 1 ||
+         ::inet_pton(AF_INET6, host.c_str(), &ignored) == 1;
 }
+
+// An encrypted key fails at once instead of asking on the terminal.
+int NoPassphrase(char*, int, int, void*) { return 0; }
 
 }  // namespace
 
-Result<std::unique_ptr<TlsSession>> TlsSession::Connect(const TlsLibrary& library, Transport& connection,
-                               const std::string& host, const std::string& caFile) {
+Result<std::unique_ptr<TlsSession>> TlsSession::Connect(const TlsLibrary& library,
+                                                       Transport& connection,
+                                                       const std::string& host,
+                                                       const TlsFiles& files) {
+  const std::string& caFile = files.caFile;
   const TlsFunctions& fn = library.fn();
   fn.ERR_clear_error();
   void* ctx = fn.SSL_CTX_new(fn.TLS_client_method());
@@ -46,6 +56,16 @@ Result<std::unique_ptr<TlsSession>> TlsSession::Connect(const TlsLibrary& librar
       return TlsFailure("cannot load CAFile " + caFile);
   } else if (fn.SSL_CTX_set_default_verify_paths(ctx) != 1) {
     return TlsFailure("cannot load the system's trusted certificates");
+  }
+  if (!files.certFile.empty()) {
+    const std::string& keyFile = files.keyFile.empty() ? files.certFile : files.keyFile;
+    fn.SSL_CTX_set_default_passwd_cb(ctx, NoPassphrase);
+    if (fn.SSL_CTX_use_certificate_chain_file(ctx, files.certFile.c_str()) != 1)
+      return TlsFailure("cannot load CertFile " + files.certFile);
+    if (fn.SSL_CTX_use_PrivateKey_file(ctx, keyFile.c_str(), kFileTypePem) != 1)
+      return TlsFailure("cannot load KeyFile " + keyFile);
+    if (fn.SSL_CTX_check_private_key(ctx) != 1)
+      return TlsFailure("KeyFile " + keyFile + " does not match CertFile " + files.certFile);
   }
   fn.SSL_CTX_set_verify(ctx, kVerifyPeer, nullptr);
   session->ssl_ = fn.SSL_new(ctx);
@@ -61,7 +81,7 @@ Result<std::unique_ptr<TlsSession>> TlsSession::Connect(const TlsLibrary& librar
   session->input_ = input;
   session->output_ = output;
   bool named;
-  if (IsIpv4Literal(host)) {
+  if (IsIpLiteral(host)) {
     // An address is checked against the certificate's IP entries; it is
     // never sent as a server name.
     named = fn.X509_VERIFY_PARAM_set1_ip_asc(fn.SSL_get0_param(session->ssl_), host.c_str()) == 1;
@@ -93,6 +113,7 @@ int TlsSession::Drive(Call call, bool mustSend) {
     const int result = call();
     // Asked before the buffers are touched again, which would change the answer.
     const int error = result > 0 ? kErrorNone : fn_.SSL_get_error(ssl_, result);
+    if (error == kErrorSsl) NoteAlert();
     if (!Flush() && mustSend) return -1;
     if (error == kErrorNone) return result;
     if (error != kErrorWantRead) {
@@ -129,6 +150,18 @@ bool TlsSession::Fill() {
   return fn_.BIO_write(input_, buffer, n) == n;
 }
 
+// The library names a received alert "tlsv13 alert certificate required",
+// "sslv3 alert handshake failure", ...: the words after "alert " are its text.
+void TlsSession::NoteAlert() {
+  constexpr std::string_view kMark = " alert ";
+  for (unsigned long code; (code = fn_.ERR_get_error()) != 0;) {
+    const char* reason = fn_.ERR_reason_error_string(code);
+    const std::string_view text = reason ? reason : "";
+    if (const size_t at = text.find(kMark); at != std::string_view::npos && alert_.empty())
+      alert_ = text.substr(at + kMark.size());
+  }
+}
+
 Status TlsSession::Handshake() {
   const int result = Drive([this] { return fn_.SSL_connect(ssl_); }, true);
   if (result == 1) {
@@ -141,9 +174,9 @@ Status TlsSession::Handshake() {
                       fn_.X509_verify_cert_error_string(verify) + ")");
   if (connection_.TimedOut()) {
     timedOut_ = true;
-    return TlsFailure("handshake timed out");
+    return ReasonFailure(kTlsHandshakeFailed, "handshake timed out");
   }
-  return TlsFailure("handshake failed");
+  return ReasonFailure(kTlsHandshakeFailed, alert_.empty() ? "handshake failed" : alert_);
 }
 
 bool TlsSession::Write(const void* data, size_t size) {

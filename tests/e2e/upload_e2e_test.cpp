@@ -3,6 +3,10 @@
 // kept and the exit status.
 #include <gtest/gtest.h>
 
+#include <string>
+#include <tuple>
+#include <vector>
+
 #include "agent_runner.h"
 #include "loopback_server.h"
 
@@ -39,6 +43,46 @@ TEST(UploadE2E, ConfirmedUploadRemovesTheScanFileAnythingElseKeepsIt) {
               std::string::npos);
     // The body starts with the Base64 text of "<?xml".
     EXPECT_NE(request.find("<SOAPSDK4:f SOAP-ENV:encodingStyle=\"\">PD94bWw"), std::string::npos);
+  }
+}
+
+// Names that resolve only to ::1, or to both loopback addresses, from an
+// /etc/hosts bind-mounted in a private mount namespace: every address of a
+// name is tried, and the Host header keeps the name. A proxy that asks for
+// credentials fails the upload, which keeps the file and exits with 2.
+TEST(UploadE2E, EveryAddressOfTheNameIsTriedAndAProxyRefusalKeepsTheFile) {
+  TempDir dir;
+  const fs::path hosts = dir.Write("hosts", "::1 v6only.test\n127.0.0.1 both.test\n::1 both.test\n");
+  const std::string proxyDenied = "HTTP/1.1 407 Proxy Authentication Required\r\n\r\n";
+  using Case = std::tuple<std::string, std::string, std::string, int, std::string>;
+  for (const auto& [name, listen, answer, status, logged] : std::vector<Case>{
+           {"v6only.test", "::1", "", 0, ""},
+           {"both.test", "::1", "", 0, ""},  // one of the two refuses, whichever comes first
+           {"both.test", "127.0.0.1", "", 0, ""},
+           {"both.test", "127.0.0.1", proxyDenied, 2, "proxy authentication required\n"}}) {
+    SCOPED_TRACE(name + " on " + listen + (answer.empty() ? "" : " through a proxy"));
+    const std::string ok = "HTTP/1.1 200 OK\r\nContent-Length: 39\r\n\r\n"
+                           "<UploadFileResult>OK</UploadFileResult>";
+    LoopbackServer server({AnswerWith(answer.empty() ? ok : answer)}, 0, listen);
+    const std::string proxy =
+        answer.empty() ? "none" : "http://u:pw@127.0.0.1:" + std::to_string(server.Port());
+    dir.Write("s.ini", QuietSettings(dir.path(), "UploadByHttp=1") + "[HTTP]\nAddress=http://" +
+                           name + ":" + std::to_string(server.Port()) +
+                           "/inv\nTimeout=5\nRetries=0\nProxy=" + proxy + "\n");
+    const AgentResult r = e2e::Run("/usr/bin/unshare",
+        {"-m", "/bin/sh", "-c", "mount --bind '" + hosts.string() + "' /etc/hosts && exec '" +
+                                    AgentPath().string() + "' '" + (dir / "s.ini").string() + "'"});
+    EXPECT_EQ(r.exitStatus, status) << r.out << r.err;
+    EXPECT_EQ(FindScanFile(dir.path()).empty(), status == 0);
+    std::string log;
+    for (const auto& entry : fs::directory_iterator(dir.path()))
+      if (entry.path().extension() == ".log") log += ReadFile(entry.path());
+    EXPECT_EQ(log, logged);
+    const std::string request = server.Finish();
+    const std::string wantLine = answer.empty() ? "POST /inv/Service.asmx HTTP/1.1\r\n"
+        : "POST http://" + name + ":" + std::to_string(server.Port()) + "/inv/Service.asmx HTTP/1.1\r\n";
+    EXPECT_TRUE(request.starts_with(wantLine + "Host: " + name + "\r\n")) << request.substr(0, 200);
+    if (!FindScanFile(dir.path()).empty()) fs::remove(FindScanFile(dir.path()));
   }
 }
 

@@ -1,24 +1,35 @@
-// A one-connection server on 127.0.0.1 whose behaviour each test scripts,
-// and the HTTP pieces the upload tests answer with.
+// A server on 127.0.0.1 (or ::1) whose behaviour each test scripts, one
+// handler per connection in turn, and the HTTP pieces the upload tests
+// answer with.
 #pragma once
 
 #include <functional>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "base/unique_fd.h"
 #include "upload/tcp_connection.h"
 
 class LoopbackServer {
  public:
+  static constexpr int kServeSeconds = 15;
   // Serves the one connection; what it returns is what Received() gives.
   using Handler = std::function<std::string(TcpConnection& connection)>;
 
-  explicit LoopbackServer(Handler handler);
+  explicit LoopbackServer(Handler handler) : LoopbackServer(std::vector<Handler>{handler}) {}
+  // Serves a connection with each handler in turn; Received() gives what
+  // they returned, joined. `port` 0: a free one. `address`: "127.0.0.1" or "::1".
+  explicit LoopbackServer(std::vector<Handler> handlers, int port = 0,
+                          const std::string& address = "127.0.0.1");
   ~LoopbackServer();
   int Port() const { return port_; }
-  // Waits for the handler to finish.
+  // Waits for the handlers to finish: each connection is awaited, and each
+  // wait in it bounded, for at most kServeSeconds.
   std::string Received();
+  // Takes no further connection, waits for the one being served and gives
+  // what the handlers returned.
+  std::string Finish();
 
  private:
   int port_;
@@ -27,8 +38,9 @@ class LoopbackServer {
   std::thread thread_;
 };
 
-// A socket listening on 127.0.0.1 at a free port, which it gives in `port`.
-UniqueFd ListenOnLoopback(int& port);
+// A socket listening on `address` at `port` (0: a free port, which it gives
+// in `port`).
+UniqueFd ListenOnLoopback(int& port, const std::string& address = "127.0.0.1");
 // A port on 127.0.0.1 where nothing listens.
 int UnusedPort();
 
