@@ -177,7 +177,8 @@ TEST_F(HostileTree, ChecksumsComeOnlyWithCrc) {
     for (const auto& c : cases) {
       SCOPED_TRACE(ModeName(m) + ", c17 of " + c.file);
       const std::string crc = kModes[m].allFiles ? c.allFiles : c.elfOnly;
-      EXPECT_EQ(ValueIn(scans_[m].rows, c.file, "c17"), kModes[m].crc || crc == "<no row>" ? crc : "");
+      const bool written = kModes[m].crc || crc == "<no row>";
+      EXPECT_EQ(ValueIn(scans_[m].rows, c.file, "c17"), written ? crc : "");
     }
 }
 

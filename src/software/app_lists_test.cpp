@@ -22,8 +22,9 @@ struct ListCase {
   std::string output, rows;  // rows as scanunix_test::RowsFrom reads them
 };
 
-void ExpectLists(const std::vector<ListCase>& cases,
-                 std::vector<PackageRecord> (*parse)(std::string_view), const std::string& section) {
+using ListParser = std::vector<PackageRecord> (*)(std::string_view);
+
+void ExpectLists(const std::vector<ListCase>& cases, ListParser parse, const std::string& section) {
   for (const ListCase& c : cases) {
     SCOPED_TRACE(c.output.substr(0, 200));
     scanunix_test::ExpectRows(Rows(parse(c.output), section), scanunix_test::RowsFrom(c.rows),
