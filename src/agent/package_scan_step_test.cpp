@@ -14,6 +14,7 @@
 namespace {
 
 namespace fs = std::filesystem;
+using scanunix_test::ExpectInstalled;
 using scanunix_test::ReadFile;
 using scanunix_test::TempDir;
 
@@ -48,8 +49,8 @@ TEST(PackageScan, LibraryForTheMachineWidthWithProgressDisplay) {
       "UserName=\"Pat\" OrgName=\"\" Serial=\"\" />\r\n")) << scan.out;
   // Only the library's packages: no command ran. Only the database library (lib64)
   // gives gamma the time 0.
-  EXPECT_EQ(scanunix_test::InstalledRows(scan.out, {"ProductName", "InstallDate"}),
-            "alpha|14.11.2023 22:13:20|\nbeta||\ngamma|01.01.1970 00:00:00|\n");
+  ExpectInstalled(scan.out, {"ProductName", "InstallDate"},
+                  "alpha|14.11.2023 22:13:20|\nbeta||\ngamma|01.01.1970 00:00:00|\n");
   EXPECT_EQ(scan.progress, "\n\r00000001 alpha" + std::string(65, ' ') + "\r00000002 beta" +
                                std::string(66, ' ') + "\r00000003 gamma" + std::string(65, ' '));
 
@@ -76,7 +77,7 @@ TEST(PackageScan, CommandsInTurnFromTheirDirectoryOnly) {
   const struct {
     Tool query, dpkg, rpm;
     std::string calls;  // each command run, with its arguments
-    std::string rows;   // name|version|link|location|publisher|
+    scanunix_test::Rows rows;  // name, version, link, location, publisher
   } cases[] = {
       // Installed and held packages only, not removed, half-installed or unpacked ones.
       {std::pair{"install ok installed|||bash|||5.2-15|||shells|||Matthias <m@x.org>|||"
@@ -87,22 +88,26 @@ TEST(PackageScan, CommandsInTurnFromTheirDirectoryOnly) {
                  "install ok installed|||x|||1|||s|||m|||h|||more\n"
                  "install ok installed|||tail-without-feed|||9", 0},
        std::nullopt, std::nullopt, query,
-       "bash|5.2-15|http://bash|shells|Matthias &lt;m@x.org&gt;|\na&amp;b|1&quot;2||||\n"
-       "lonely|||||\nx|1|h|||more|s|m|\n"},
+       {{"bash", "5.2-15", "http://bash", "shells", "Matthias &lt;m@x.org&gt;"},
+        {"a&amp;b", "1&quot;2", "", "", ""},
+        {"lonely", "", "", "", ""},
+        {"x", "1", "h|||more", "s", "m"}}},
       // A failing command adds nothing; dpkg -l read by the columns of its header line.
       {fails, std::pair{table, 0}, std::nullopt, query + dpkg,
-       "zlib1g|1:1.2.13|z &lt;lib&gt;||SYS|\nheld&amp;co|2.0|||SYS|\nx||||SYS|\n"},
+       {{"zlib1g", "1:1.2.13", "z &lt;lib&gt;", "", "SYS"},
+        {"held&amp;co", "2.0", "", "", "SYS"},
+        {"x", "", "", "", "SYS"}}},
       // An empty list is an answer.
-      {std::nullopt, std::pair{"ii  add 3.1 all no header, no packages\n", 0}, fails, dpkg, ""},
+      {std::nullopt, std::pair{"ii  add 3.1 all no header, no packages\n", 0}, fails, dpkg, {}},
       {std::nullopt, fails,
        std::pair{"kernel|||6.1|||System/Kernel|||Fedora <f>|||https://k\n", 0}, dpkg + rpm,
-       "kernel|6.1|https://k|System/Kernel|Fedora &lt;f&gt;|\n"},
-      {fails, fails, std::pair{"", 127}, query + dpkg + rpm, ""},
-      {std::nullopt, std::nullopt, std::nullopt, "", ""},
+       {{"kernel", "6.1", "https://k", "System/Kernel", "Fedora &lt;f&gt;"}}},
+      {fails, fails, std::pair{"", 127}, query + dpkg + rpm, {}},
+      {std::nullopt, std::nullopt, std::nullopt, "", {}},
   };
   TempDir bin;
   for (const auto& c : cases) {
-    SCOPED_TRACE(c.calls + c.rows);
+    SCOPED_TRACE(c.calls);
     for (const auto& [name, tool] :
          {std::pair{"dpkg-query", c.query}, {"dpkg", c.dpkg}, {"rpm", c.rpm}}) {
       fs::remove(bin / name);
@@ -119,9 +124,9 @@ TEST(PackageScan, CommandsInTurnFromTheirDirectoryOnly) {
     options.system = "SYS";
     options.commandPath = bin.path().string();
     const Scan scan = ScanWith(options);
-    EXPECT_EQ(scanunix_test::InstalledRows(scan.out, {"ProductName", "VersionString", "HelpLink",
-                                                      "InstallLocation", "Publisher"}),
-              c.rows);
+    const std::vector<std::string> names = {"ProductName", "VersionString", "HelpLink",
+                                            "InstallLocation", "Publisher"};
+    scanunix_test::ExpectRows(scanunix_test::InstalledRows(scan.out, names), c.rows, names);
     EXPECT_EQ(ReadFile(bin / "calls"), c.calls);
     const auto succeeds = [](const Tool& tool) { return tool && tool->second == 0; };
     const bool rpmTried = !succeeds(c.query) && !succeeds(c.dpkg);
@@ -163,7 +168,7 @@ TEST(PackageScan, CrashingLibraryAndTheDeadline) {
     EXPECT_EQ(scan.errors.find(c.failure) != std::string::npos, true) << scan.errors;
     EXPECT_EQ(scan.errors.empty(), c.failure.empty()) << scan.errors;
     // Never a partial list: the element is empty when the listing failed.
-    EXPECT_EQ(scanunix_test::InstalledRows(scan.out, {"ProductName"}), c.rows);
+    ExpectInstalled(scan.out, {"ProductName"}, c.rows);
   }
   // The hanging command's shell and its sleep went with the group.
   const std::string pid = ReadFile(bin / "pid");
@@ -203,9 +208,8 @@ TEST(PackageScan, SnapAndFlatpakApplicationsAfterThePackages) {
     options.commandPath = bin.path().string();
     options.applicationListWait = std::chrono::milliseconds(500);
     const Scan scan = ScanWith(options);
-    EXPECT_EQ(scanunix_test::InstalledRows(
-                  scan.out, {"ProductName", "VersionString", "InstallLocation", "Publisher"}),
-              c.rows);
+    ExpectInstalled(scan.out, {"ProductName", "VersionString", "InstallLocation", "Publisher"},
+                    c.rows);
     EXPECT_EQ(scan.errors, c.errors);
     EXPECT_EQ(scan.logFile, c.errors);
   }

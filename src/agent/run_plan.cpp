@@ -1,21 +1,17 @@
 #include "agent/run_plan.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cstdio>
 
 #include "base/document_text.h"
+#include "base/text.h"
 
 namespace {
 constexpr size_t kModulePathLimit = 255;
 }
 
 bool NamesSettingsFile(std::string_view argument) {
-  if (argument.size() <= 4) return false;
-  std::string_view tail = argument.substr(argument.size() - 4);
-  return std::equal(tail.begin(), tail.end(), ".ini", [](char a, char b) {
-    return std::tolower(static_cast<unsigned char>(a)) == b;
-  });
+  return argument.size() > 4 && EndsWithIgnoringAsciiCase(argument, ".ini");
 }
 
 std::string ScanRootFromArguments(const std::vector<std::string>& arguments) {

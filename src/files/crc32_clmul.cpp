@@ -23,6 +23,18 @@ __attribute__((target("pclmul,sse4.1"))) inline __m128i Load(const unsigned char
   return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
 }
 
+// Folds the whole 16-byte blocks left into `x`. Its 128 bits then leave the
+// same remainder as everything folded into them; the table finishes them.
+__attribute__((target("pclmul,sse4.1"))) inline uint32_t FoldTail(__m128i x,
+                                                                 const unsigned char* data,
+                                                                 size_t size) {
+  const __m128i k128 = _mm_set_epi64x(kFold128Hi, kFold128Lo);
+  for (; size >= 16; data += 16, size -= 16) x = Fold(x, k128, Load(data));
+  alignas(16) unsigned char rest[16];
+  _mm_store_si128(reinterpret_cast<__m128i*>(rest), x);
+  return Crc32UpdatePortable(0, rest, sizeof rest);
+}
+
 }  // namespace
 
 __attribute__((target("pclmul,sse4.1"))) uint32_t Crc32FoldClmul(uint32_t crc,
@@ -48,16 +60,7 @@ __attribute__((target("pclmul,sse4.1"))) uint32_t Crc32FoldClmul(uint32_t crc,
   __m128i x = Fold(x0, k128, x1);
   x = Fold(x, k128, x2);
   x = Fold(x, k128, x3);
-  while (size >= 16) {
-    x = Fold(x, k128, Load(data));
-    data += 16;
-    size -= 16;
-  }
-  // The remaining 128 bits leave the same remainder as everything folded
-  // into them; finish them with the table.
-  alignas(16) unsigned char rest[16];
-  _mm_store_si128(reinterpret_cast<__m128i*>(rest), x);
-  return Crc32UpdatePortable(0, rest, sizeof rest);
+  return FoldTail(x, data, size);
 }
 
 namespace {
@@ -98,14 +101,7 @@ __attribute__((target("vpclmulqdq,avx2,pclmul,sse4.1"))) uint32_t Crc32FoldVclmu
     if (i > 0) lane = Fold(lane, k128, _mm256_castsi256_si128(x[i]));
     lane = Fold(lane, k128, _mm256_extracti128_si256(x[i], 1));
   }
-  while (size >= 16) {
-    lane = Fold(lane, k128, Load(data));
-    data += 16;
-    size -= 16;
-  }
-  alignas(16) unsigned char rest[16];
-  _mm_store_si128(reinterpret_cast<__m128i*>(rest), lane);
-  return Crc32UpdatePortable(0, rest, sizeof rest);
+  return FoldTail(lane, data, size);
 }
 
 #else

@@ -86,60 +86,122 @@ std::string ValueIn(const std::string& rows, const std::string& name, const std:
 // One hostile tree: ELF variants (ABI 0 and GNU's 3 selected, 9 not), empty
 // files, links, a FIFO, a device, hidden entries (never visited), markup and
 // control bytes in names, a sparse ELF file, an ignored directory (left out
-// with everything below, but counted). Each mode writes the same bytes
-// whether it trusts the entry types the directories report or, as where
-// none are reported, stats every entry, and whether the root ends in "/";
-// checksums come only with CRC, the ELF test's header read counted in, and
-// access times stay as they were. Ignoring "*" leaves out the root itself.
-TEST(FileScan, SelectsElfFilesOrEveryNonEmptyRegularFileWithOrWithoutEntryTypes) {
-  TempDir tree;
-  const std::pair<std::string, std::string> files[] = {
-      {"c32", ElfHeader(1, 1)}, {"c64be", ElfHeader(2, 2)}, {"nine", ElfHeader(2, 1, 1, 0, 1)},
-      {"eight", ElfHeader(2, 1, 1, 0, 0)}, {"abi3", ElfHeader(2, 1, 1, 3)},
-      {"abi9", ElfHeader(2, 1, 1, 9)}, {"class3", ElfHeader(3, 1)}, {"enc0", ElfHeader(2, 0)},
-      {"ver2", ElfHeader(2, 1, 2)}, {"empty", ""}, {"digits", "123456789"},
-      {"elf", ElfHeader(2, 1, 1, 0, 4097 - 8)}, {"sparse", ElfHeader()}, {".hidden", ElfHeader()},
-      {".hid/inner", ElfHeader()}, {"a&\"<\x01>", ElfHeader()}, {"d&\"/f", ElfHeader()},
-      {"Cache/x/elf", ElfHeader()}};
-  for (const auto& [name, content] : files) tree.Write(name, content);
-  const UniqueFd sparse(open((tree / "sparse").c_str(), O_WRONLY | O_CLOEXEC));
-  ASSERT_EQ(pwrite(sparse.Get(), "tail", 4, (1 << 20) - 4), 4);  // the last 4 of 1 MiB
-  const struct timespec old[2] = {{1000000, 0}, {2000000, 0}};  // access, modification
-  ASSERT_EQ(utimensat(AT_FDCWD, (tree / "elf").c_str(), old, 0), 0);
-  fs::create_symlink(tree / "c32", tree / "link");
-  fs::create_directory_symlink(tree / "d&\"", tree / "dirlink");
-  ASSERT_EQ(mkfifo((tree / "pipe").c_str(), 0644), 0);
-  ASSERT_TRUE(MakeDevice(tree / "zero"));
-  const std::string root = tree.path().string();
-  const std::string lowered = AsciiLowered(root);
+// with everything below, but counted). It is scanned once in each of the four
+// modes (all files or ELF only, with CRC or not), trusting the entry types.
+class HostileTree : public testing::Test {
+ protected:
+  struct Mode {
+    bool allFiles, crc;
+  };
+  static constexpr Mode kModes[] = {{false, false}, {false, true}, {true, false}, {true, true}};
+
+  static void SetUpTestSuite() {
+    tree_ = new TempDir;
+    const TempDir& tree = *tree_;
+    const std::pair<std::string, std::string> files[] = {
+        {"c32", ElfHeader(1, 1)}, {"c64be", ElfHeader(2, 2)}, {"nine", ElfHeader(2, 1, 1, 0, 1)},
+        {"eight", ElfHeader(2, 1, 1, 0, 0)}, {"abi3", ElfHeader(2, 1, 1, 3)},
+        {"abi9", ElfHeader(2, 1, 1, 9)}, {"class3", ElfHeader(3, 1)}, {"enc0", ElfHeader(2, 0)},
+        {"ver2", ElfHeader(2, 1, 2)}, {"empty", ""}, {"digits", "123456789"},
+        {"elf", ElfHeader(2, 1, 1, 0, 4097 - 8)}, {"sparse", ElfHeader()}, {".hidden", ElfHeader()},
+        {".hid/inner", ElfHeader()}, {"a&\"<\x01>", ElfHeader()}, {"d&\"/f", ElfHeader()},
+        {"Cache/x/elf", ElfHeader()}};
+    for (const auto& [name, content] : files) tree.Write(name, content);
+    const UniqueFd sparse(open((tree / "sparse").c_str(), O_WRONLY | O_CLOEXEC));
+    ASSERT_EQ(pwrite(sparse.Get(), "tail", 4, (1 << 20) - 4), 4);  // the last 4 of 1 MiB
+    const struct timespec old[2] = {{1000000, 0}, {2000000, 0}};  // access, modification
+    ASSERT_EQ(utimensat(AT_FDCWD, (tree / "elf").c_str(), old, 0), 0);
+    fs::create_symlink(tree / "c32", tree / "link");
+    fs::create_directory_symlink(tree / "d&\"", tree / "dirlink");
+    ASSERT_EQ(mkfifo((tree / "pipe").c_str(), 0644), 0);
+    ASSERT_TRUE(MakeDevice(tree / "zero"));
+    for (size_t m = 0; m < std::size(kModes); ++m) scans_[m] = Scan(kModes[m], true);
+  }
+  static void TearDownTestSuite() { delete tree_; }
+
+  static std::string Root() { return tree_->path().string(); }
+  static ScanResult Scan(Mode mode, bool useEntryTypes, const std::string& rootEnd = "") {
+    FileScanOptions o = Options(mode.allFiles, mode.crc, useEntryTypes);
+    o.ignoreValues = {"", "*CACHE"};
+    return ::Scan(Root() + rootEnd, o);
+  }
+  static std::string ModeName(size_t m) {
+    return std::string(kModes[m].allFiles ? "all files" : "ELF only") +
+           (kModes[m].crc ? ", CRC" : ", no CRC");
+  }
+
+  static TempDir* tree_;
+  static ScanResult scans_[std::size(kModes)];
+};
+TempDir* HostileTree::tree_ = nullptr;
+ScanResult HostileTree::scans_[std::size(HostileTree::kModes)];
+
+TEST_F(HostileTree, SelectsElfFilesOrEveryNonEmptyRegularFile) {
   const Strings elf{"a&amp;&quot;&lt;?&gt;", "abi3", "c32", "c64be", "elf", "f", "nine", "sparse"};
   const Strings all{"a&amp;&quot;&lt;?&gt;", "abi3", "abi9", "c32", "c64be", "class3", "digits",
                     "eight", "elf", "enc0", "f", "nine", "sparse", "ver2"};
-  for (const bool allFiles : {false, true}) {
-    for (const bool crc : {false, true}) {
-      SCOPED_TRACE(testing::Message() << "allFiles " << allFiles << " crc " << crc);
-      FileScanOptions o = Options(allFiles, crc);
-      o.ignoreValues = {"", "*CACHE"};
-      const ScanResult r = Scan(root, o);
-      o.useEntryTypes = false;
-      EXPECT_EQ(r.rows, Scan(root + "/", o).rows);
-      EXPECT_EQ(Sorted(r.rows, "c4"), allFiles ? all : elf);
-      EXPECT_EQ(std::tuple(r.counters.entries, r.sleeps, r.console),  // no pauses asked
-                std::tuple(21u, 0, "ignore2: " + lowered + "/cache\n"));
-      EXPECT_EQ(ValueIn(r.rows, "elf", "c17"), crc ? "8641FAF2" : "");
-      EXPECT_EQ(ValueIn(r.rows, "sparse", "c17"), crc ? "9DCA0E78" : "");
-      EXPECT_EQ(ValueIn(r.rows, "digits", "c17"), !allFiles ? "<no row>" : crc ? "CBF43926" : "");
-      EXPECT_EQ(ValueIn(r.rows, "elf", "c15") + ValueIn(r.rows, "elf", "c12"),
-                "1970-01-12 13:46:401970-01-24 03:33:20");
-      EXPECT_GT(ValueIn(r.rows, "elf", "c6"), "2020");  // the change is now
+  for (size_t m = 0; m < std::size(kModes); ++m) {
+    SCOPED_TRACE(ModeName(m));
+    EXPECT_EQ(Sorted(scans_[m].rows, "c4"), kModes[m].allFiles ? all : elf);
+  }
+}
+
+// As where the directories report no entry types, and with the root ending in "/".
+TEST_F(HostileTree, StatingEveryEntryWritesTheSameRows) {
+  for (size_t m = 0; m < std::size(kModes); ++m) {
+    SCOPED_TRACE(ModeName(m));
+    EXPECT_EQ(Scan(kModes[m], false, "/").rows, scans_[m].rows);
+  }
+}
+
+// Every entry but the hidden ones counted, the ignored directory named; no pauses asked.
+TEST_F(HostileTree, CountsEntriesAndSaysWhichDirectoryIsIgnored) {
+  for (size_t m = 0; m < std::size(kModes); ++m) {
+    SCOPED_TRACE(ModeName(m));
+    EXPECT_EQ(scans_[m].counters.entries, 21u);
+    EXPECT_EQ(scans_[m].sleeps, 0);
+    EXPECT_EQ(scans_[m].console, "ignore2: " + AsciiLowered(Root()) + "/cache\n");
+  }
+}
+
+// Checksums only with CRC, the ELF test's header read counted in.
+TEST_F(HostileTree, ChecksumsComeOnlyWithCrc) {
+  const struct {
+    const char* file;
+    const char* elfOnly;
+    const char* allFiles;
+  } cases[] = {{"elf", "8641FAF2", "8641FAF2"},
+               {"sparse", "9DCA0E78", "9DCA0E78"},
+               {"digits", "<no row>", "CBF43926"}};
+  for (size_t m = 0; m < std::size(kModes); ++m)
+    for (const auto& c : cases) {
+      SCOPED_TRACE(ModeName(m) + ", c17 of " + c.file);
+      const std::string crc = kModes[m].allFiles ? c.allFiles : c.elfOnly;
+      const bool written = kModes[m].crc || crc == "<no row>";
+      EXPECT_EQ(ValueIn(scans_[m].rows, c.file, "c17"), written ? crc : "");
     }
+}
+
+// Access and modification times as the file has them, the change time now;
+// the scan leaves the access time as it was.
+TEST_F(HostileTree, WritesTheFileTimesAndLeavesTheAccessTime) {
+  for (size_t m = 0; m < std::size(kModes); ++m) {
+    SCOPED_TRACE(ModeName(m));
+    EXPECT_EQ(ValueIn(scans_[m].rows, "elf", "c15"), "1970-01-12 13:46:40");
+    EXPECT_EQ(ValueIn(scans_[m].rows, "elf", "c12"), "1970-01-24 03:33:20");
+    EXPECT_GT(ValueIn(scans_[m].rows, "elf", "c6"), "2020");
   }
   struct stat st {};
-  EXPECT_TRUE(stat((tree / "elf").c_str(), &st) == 0 && st.st_atime == 1000000);
+  ASSERT_EQ(stat((*tree_ / "elf").c_str(), &st), 0);
+  EXPECT_EQ(st.st_atime, 1000000);
+}
+
+TEST_F(HostileTree, IgnoringEverythingLeavesOutTheRootItself) {
   FileScanOptions everything;
   everything.ignoreValues = {"*"};
-  const ScanResult none = Scan(root, everything);
-  EXPECT_EQ(none.rows + none.console, "ignore1: " + lowered + "\n");
+  const ScanResult none = ::Scan(Root(), everything);
+  EXPECT_EQ(none.rows, "");
+  EXPECT_EQ(none.console, "ignore1: " + AsciiLowered(Root()) + "\n");
 }
 
 // At the pause before the 12th entry, the first of the third directory's

@@ -3,8 +3,6 @@
 #include <algorithm>
 #include <system_error>
 
-#include "host/network.h"
-
 namespace fs = std::filesystem;
 
 std::string MasterInterface(const fs::path& sysClassNet, const std::string& name) {
@@ -15,10 +13,10 @@ std::string MasterInterface(const fs::path& sysClassNet, const std::string& name
 }
 
 std::vector<std::string> AddressInterfaces(const std::string& chosen, const fs::path& sysClassNet,
-                                           std::string_view routeTable) {
+                                           const std::string& routeInterface) {
   std::vector<std::string> names;
   for (const std::string& name :
-       {chosen, MasterInterface(sysClassNet, chosen), DefaultRouteInterface(routeTable)}) {
+       {chosen, MasterInterface(sysClassNet, chosen), routeInterface}) {
     if (!name.empty() && std::find(names.begin(), names.end(), name) == names.end())
       names.push_back(name);
   }

@@ -5,7 +5,6 @@
 
 #include <filesystem>
 #include <string>
-#include <string_view>
 #include <vector>
 
 // The bridge or bond that `name` is a port of, from the link
@@ -13,8 +12,7 @@
 std::string MasterInterface(const std::filesystem::path& sysClassNet, const std::string& name);
 
 // The interfaces to ask for the IPv4 address, each once and in this order:
-// `chosen`, its master, the interface of the default route in `routeTable`
-// (the text of /proc/net/route).
+// `chosen`, its master, `routeInterface` (the default route's; may be empty).
 std::vector<std::string> AddressInterfaces(const std::string& chosen,
                                            const std::filesystem::path& sysClassNet,
-                                           std::string_view routeTable);
+                                           const std::string& routeInterface);

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "base/read_file.h"
+#include "base/text.h"
 #include "base/unique_fd.h"
 
 namespace fs = std::filesystem;
@@ -72,7 +73,7 @@ std::optional<DiskIdentity> RealDisk(const fs::path& block, const fs::path& virt
 }  // namespace
 
 std::string SysfsValue(std::string_view text) {
-  return std::string(text.substr(0, text.find_last_not_of(" \t\n\r\v\f") + 1));
+  return std::string(TrimmedEnd(text, " \t\n\r\v\f"));
 }
 
 std::optional<uint64_t> SectorCount(std::string_view value) {

@@ -55,13 +55,19 @@ TEST(SysfsDisk, FirstRealDiskInNameOrder) {
   const SysDisk sas{"pci0000:00/0000:18:00.0/host0/target0:2:0/0:2:0:0", "sdb", "8589934592", "0",
                     {{"device/model", "PERC H740P Mini \n"}}};
   const SysDisk card{"platform/mmc0/mmc0:0001", "mmcblk0", "0", "0", {}};
-  const std::pair<std::vector<SysDisk>, std::string> cases[] = {  // model|serial|sectors
-      {{loop, card, usb}, "none"},
-      {{vda, loop}, "|vol-0a1b|536870912"},
-      {{vda, nvme, loop}, "Samsung SSD 980 PRO 1TB|S5GXNF0R123456|1953525168"},
-      {{usb, sas, card}, "PERC H740P Mini||8589934592"},  // 4 TiB
+  const struct {
+    std::vector<SysDisk> disks;
+    bool found;
+    std::string model, serial;
+    uint64_t sectors;
+  } cases[] = {
+      {{loop, card, usb}, false, "", "", 0},
+      {{vda, loop}, true, "", "vol-0a1b", 536870912},
+      {{vda, nvme, loop}, true, "Samsung SSD 980 PRO 1TB", "S5GXNF0R123456", 1953525168},
+      {{usb, sas, card}, true, "PERC H740P Mini", "", 8589934592},  // 4 TiB
   };
-  for (const auto& [disks, found] : cases) {
+  for (const auto& [disks, found, model, serial, sectors] : cases) {
+    SCOPED_TRACE(testing::Message() << disks.size() << " disks, the first " << disks[0].name);
     scanunix_test::TempDir sys;
     sys.Dir("block");
     for (const SysDisk& d : disks) {
@@ -72,8 +78,11 @@ TEST(SysfsDisk, FirstRealDiskInNameOrder) {
       std::filesystem::create_symlink("../" + dir, sys / ("block/" + d.name));
     }
     const auto disk = FindFirstDiskInSysfs(sys.path());
-    const std::string sectors = disk ? std::to_string(disk->sectors) : "";
-    EXPECT_EQ(disk ? disk->model + "|" + disk->serial + "|" + sectors : "none", found);
+    ASSERT_EQ(disk.has_value(), found);
+    if (!disk) continue;
+    EXPECT_EQ(disk->model, model);
+    EXPECT_EQ(disk->serial, serial);
+    EXPECT_EQ(disk->sectors, sectors);
   }
   EXPECT_FALSE(FindFirstDiskInSysfs("/nonexistent"));
 }

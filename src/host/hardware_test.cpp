@@ -31,11 +31,13 @@ TEST(CpuInfo, CountsEveryEntryAndTakesTheLastValues) {
       {"processor\t: 0\nBogoMIPS\t: 48.00\n\nprocessor\t: 3\n", false, "2", "", ""},
       {"", false, "0", "", ""},
   };
-  for (const auto& c : cases) {
-    const CpuFacts facts = ParseCpuInfo(c.text, c.cut);
-    EXPECT_EQ(facts.count + "|" + facts.cores + "|" + facts.type,
-              c.count + "|" + c.cores + "|" + c.type);
-    EXPECT_EQ(facts.mhz, c.type.empty() ? "" : "2199.998");
+  for (size_t i = 0; i < std::size(cases); ++i) {
+    SCOPED_TRACE(testing::Message() << "case " << i);
+    const CpuFacts facts = ParseCpuInfo(cases[i].text, cases[i].cut);
+    EXPECT_EQ(facts.count, cases[i].count);
+    EXPECT_EQ(facts.cores, cases[i].cores);
+    EXPECT_EQ(facts.type, cases[i].type);
+    EXPECT_EQ(facts.mhz, cases[i].type.empty() ? "" : "2199.998");
   }
 }
 

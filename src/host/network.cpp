@@ -165,7 +165,8 @@ NetworkIdentity ProbeNetwork() {
   // The chosen interface's own address, else its master's or the routing
   // one's; the failure is the chosen interface's.
   int ipError = 0;
-  for (const std::string& source : AddressInterfaces(name, "/sys/class/net", routeTable)) {
+  const std::string routeInterface = DefaultRouteInterface(routeTable);
+  for (const std::string& source : AddressInterfaces(name, "/sys/class/net", routeInterface)) {
     if (auto ip = Ipv4Address(sock.Get(), source)) {
       id.ip = std::move(*ip);
       ipError = 0;

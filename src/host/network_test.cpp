@@ -53,20 +53,19 @@ TEST(Network, AddressFromTheChosenInterfaceItsMasterThenTheRoute) {
     return header + Route(iface, "00000000", "0003", "0", "00000000");
   };
   const struct {
-    std::string chosen, routes, interfaces;
+    std::string chosen, routes;
+    std::vector<std::string> interfaces;
   } cases[] = {
-      {"eth0", via("bond0"), "eth0 bond0 "},  // a bond slave, the route on its bond
-      {"eth1", via("ens5"), "eth1 br0 ens5 "},
-      {"eth2", via("ens5"), "eth2 ens5 "},    // an unused port beside the one that routes
-      {"eth3", header, "eth3 ovs-system "},   // IPv6 only: no IPv4 route
-      {"ens5", via("ens5"), "ens5 "},
+      {"eth0", via("bond0"), {"eth0", "bond0"}},  // a bond slave, the route on its bond
+      {"eth1", via("ens5"), {"eth1", "br0", "ens5"}},
+      {"eth2", via("ens5"), {"eth2", "ens5"}},  // an unused port beside the one that routes
+      {"eth3", header, {"eth3", "ovs-system"}},  // IPv6 only: no IPv4 route
+      {"ens5", via("ens5"), {"ens5"}},
   };
-  for (const auto& c : cases) {
-    std::string interfaces;
-    for (const std::string& name : AddressInterfaces(c.chosen, net.path(), c.routes))
-      interfaces += name + " ";
-    EXPECT_EQ(interfaces, c.interfaces) << c.chosen;
-  }
+  for (const auto& c : cases)
+    EXPECT_EQ(AddressInterfaces(c.chosen, net.path(), DefaultRouteInterface(c.routes)),
+              c.interfaces)
+        << c.chosen;
 }
 
 TEST(Network, FirstUpInterfaceAndMac) {

@@ -2,19 +2,34 @@
 
 #include <gtest/gtest.h>
 
+#include "scan_text.h"
 #include "temp_dir.h"
 
 namespace {
 
-// "name|version|publisher|" for each row; the section is said once per list.
-std::string Rows(const std::vector<PackageRecord>& records, const std::string& section) {
-  std::string text;
+// Name, version and publisher of each row; the section is said once per list.
+scanunix_test::Rows Rows(const std::vector<PackageRecord>& records, const std::string& section) {
+  scanunix_test::Rows rows;
   for (const PackageRecord& r : records) {
     EXPECT_EQ(r.installLocation, section) << r.productName;
     EXPECT_EQ(r.helpLink + r.installSource + r.installDate + r.userName, "") << r.productName;
-    text += r.productName + "|" + r.versionString + "|" + r.publisher + "|\n";
+    rows.push_back({r.productName, r.versionString, r.publisher});
   }
-  return text;
+  return rows;
+}
+
+struct ListCase {
+  std::string output, rows;  // rows as scanunix_test::RowsFrom reads them
+};
+
+using ListParser = std::vector<PackageRecord> (*)(std::string_view);
+
+void ExpectLists(const std::vector<ListCase>& cases, ListParser parse, const std::string& section) {
+  for (const ListCase& c : cases) {
+    SCOPED_TRACE(c.output.substr(0, 200));
+    scanunix_test::ExpectRows(Rows(parse(c.output), section), scanunix_test::RowsFrom(c.rows),
+                              {"name", "version", "publisher"});
+  }
 }
 
 std::string Sample(const std::string& name) {
@@ -24,9 +39,7 @@ std::string Sample(const std::string& name) {
 const std::string kLong = "1.0-" + std::string(3000, 'r') + "-final";
 
 TEST(AppLists, SnapListRowsWithoutThePublishersMark) {
-  const struct {
-    std::string output, rows;
-  } cases[] = {
+  ExpectLists({
       // Through a pipe, as the agent runs it: ASCII marks.
       {Sample("snap_list.txt"),
        "bare|1.0|canonical|\ncode|0ee08df0|vscode|\ncore22|20240408|canonical|\n"
@@ -49,18 +62,11 @@ TEST(AppLists, SnapListRowsWithoutThePublishersMark) {
       {"Name  Version  Rev  Tracking  Publisher  Notes\n\xc3\xbcn\xc3\xaf&co  " + kLong +
            "  1  -  a&b\xe2\x9c\x93  -\n",
        "\xc3\xbcn\xc3\xaf&co|" + kLong + "|a&b|\n"},
-      {"", ""},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.output.substr(0, 200));
-    EXPECT_EQ(Rows(ParseSnapList(c.output), "snap"), c.rows);
-  }
+      {"", ""}}, ParseSnapList, "snap");
 }
 
 TEST(AppLists, FlatpakListRowsFromTabSeparatedCells) {
-  const struct {
-    std::string output, rows;
-  } cases[] = {
+  ExpectLists({
       {Sample("flatpak_list.txt"),
        "com.github.tchx84.Flatseal|2.2.0|flathub|\n"
        "com.mattjakeman.ExtensionManager|0.5.1|flathub|\n"
@@ -73,12 +79,7 @@ TEST(AppLists, FlatpakListRowsFromTabSeparatedCells) {
        "org.example.Changelog|" + kLong + "|corp&lab|\n"},
       {"org.example.Bare\n\n \norg.example.More\t1\tremote\textra\n",
        "org.example.Bare|||\norg.example.More|1|remote|\n"},
-      {"", ""},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.output.substr(0, 200));
-    EXPECT_EQ(Rows(ParseFlatpakList(c.output), "flatpak"), c.rows);
-  }
+      {"", ""}}, ParseFlatpakList, "flatpak");
 }
 
 }  // namespace

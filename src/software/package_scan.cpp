@@ -131,9 +131,9 @@ std::vector<std::string> DefaultRpmLibraryPaths() {
 Result<size_t> ScanPackages(const PackageScanOptions& options, DocumentWriter& document,
                             PackageScanObserver& observer) {
   const Deadline deadline = std::chrono::steady_clock::now() + options.deadline;
-  const Status late = ReasonFailure(
+  const Failure late = ReasonFailure(
       "Package list left out", "not finished within the deadline of " + DeadlineText(options.deadline));
-  const Status stoppedFailure = ReasonFailure("Package list left out", "stopped");
+  const Failure stoppedFailure = ReasonFailure("Package list left out", "stopped");
   size_t listed = 0;
   const auto finish = [&](RowSpool* complete, Status status) -> Result<size_t> {
     document.Markup("\t<Msi>\r\n");
@@ -151,37 +151,38 @@ Result<size_t> ScanPackages(const PackageScanOptions& options, DocumentWriter& d
   for (const std::string& path : options.libraryPaths)
     paths.push_back(ForWidth(path, options.is64Bit));
   std::uint32_t libraryPackages = 0;
+  // One listing child; how it ended, or what ends the scan: it could not
+  // run, it ran past the deadline or a stop came.
+  const auto list = [&](const std::function<int(int)>& body) -> Result<ChildEnd> {
+    Result<ChildEnd> end =
+        RunListingChild(body, deadline, spool, observer, libraryPackages, listed, options.stopped);
+    if (!end) return end;
+    if (end->kind == ChildEnd::kTimedOut) return late;
+    if (options.stopped && options.stopped()) return stoppedFailure;
+    return end;
+  };
+  const auto ended = [](const ChildEnd& end, int code) {
+    return end.kind == ChildEnd::kExited && end.code == code;
+  };
   Status status;
   // The library runs apart from the commands: when it crashes, its rows
   // so far are dropped and the commands are asked, as without a library.
-  Result<ChildEnd> library = RunListingChild([&](int fd) { return ListFromLibrary(fd, paths); },
-                                             deadline, spool, observer, libraryPackages, listed,
-                                             options.stopped);
+  Result<ChildEnd> library = list([&](int fd) { return ListFromLibrary(fd, paths); });
   if (!library) return finish(nullptr, library.failure());
-  if (library->kind == ChildEnd::kTimedOut) return finish(nullptr, late);
-  if (options.stopped && options.stopped()) return finish(nullptr, stoppedFailure);
-  if (library->kind != ChildEnd::kExited || library->code != kListed) {
+  if (!ended(*library, kListed)) {
     if (Status cleared = spool.Clear(); !cleared) return finish(nullptr, cleared);
     listed = 0;
-    Result<ChildEnd> commands = RunListingChild(
-        [&](int fd) { return ListFromCommands(fd, options); }, deadline, spool, observer,
-        libraryPackages, listed, options.stopped);
+    Result<ChildEnd> commands = list([&](int fd) { return ListFromCommands(fd, options); });
     if (!commands) return finish(nullptr, commands.failure());
-    if (commands->kind == ChildEnd::kTimedOut) return finish(nullptr, late);
-    if (options.stopped && options.stopped()) return finish(nullptr, stoppedFailure);
-    if (commands->kind == ChildEnd::kExited && commands->code == kNoList)
+    if (ended(*commands, kNoList))
       status = ReasonFailure("No package list", "dpkg-query, dpkg -l and rpm -qa all failed");
-    else if (commands->kind != ChildEnd::kExited || commands->code != kListed)
+    else if (!ended(*commands, kListed))
       return finish(nullptr, ReasonFailure("package listing", EndText(*commands)));
   }
   // The applications follow, whichever method listed the packages.
-  Result<ChildEnd> applications = RunListingChild(
-      [&](int fd) { return ListFromApplications(fd, options); }, deadline, spool, observer,
-      libraryPackages, listed, options.stopped);
+  Result<ChildEnd> applications = list([&](int fd) { return ListFromApplications(fd, options); });
   if (!applications) return finish(nullptr, applications.failure());
-  if (applications->kind == ChildEnd::kTimedOut) return finish(nullptr, late);
-  if (options.stopped && options.stopped()) return finish(nullptr, stoppedFailure);
-  if (applications->kind != ChildEnd::kExited || applications->code != kListed)
+  if (!ended(*applications, kListed))
     return finish(nullptr, ReasonFailure("application listing", EndText(*applications)));
   return finish(&spool, status);
 }

@@ -3,26 +3,28 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
-#include <algorithm>
+#include <string>
+#include <vector>
 
 #include "base/shared_library.h"
+#include "scan_text.h"
 
 namespace {
 
-// One line per package: name, version, vendor, source, URL, group, packager, date.
-std::string Read(const std::vector<std::string>& paths) {
+const std::vector<std::string> kFields = {"name",     "version", "vendor", "source",
+                                          "URL",      "group",   "packager", "date"};
+
+// One row per package, the fields of kFields.
+scanunix_test::Rows Read(const std::vector<std::string>& paths) {
   setenv("TZ", "UTC", 1);
   tzset();
-  std::string text;
+  scanunix_test::Rows rows;
   const Result<size_t> count = ReadRpmPackages(paths, [&](const PackageRecord& r) {
-    for (const std::string* value : {&r.productName, &r.versionString, &r.publisher,
-                                     &r.installSource, &r.helpLink, &r.installLocation,
-                                     &r.userName, &r.installDate})
-      text.append(*value).append("|");
-    text += '\n';
+    rows.push_back({r.productName, r.versionString, r.publisher, r.installSource, r.helpLink,
+                    r.installLocation, r.userName, r.installDate});
   });
-  EXPECT_EQ(count ? *count : 0, static_cast<size_t>(std::count(text.begin(), text.end(), '\n')));
-  return text;
+  EXPECT_EQ(count ? *count : 0, rows.size());
+  return rows;
 }
 
 const std::string kAlphaBeta =
@@ -60,14 +62,14 @@ TEST(RpmLibrary, EachGenerationReadsAndReleasesEverything) {
     SCOPED_TRACE(g.library);
     SharedLibrary fake;  // held, so that its log outlives the scanner's dlclose
     ASSERT_TRUE(fake.Open(g.library));
-    EXPECT_EQ(Read({g.library}), g.packages);
+    scanunix_test::ExpectRows(Read({g.library}), scanunix_test::RowsFrom(g.packages), kFields);
     const std::string log = fake.Find<const char* (*)()>("fake_rpm_log")();
     EXPECT_TRUE(log.starts_with(g.logStart) && log.ends_with(g.logEnd) &&
                 log.find("BAD") == std::string::npos)
         << log;
   }
   // Only the first path that loads is used, even when it holds no package.
-  EXPECT_EQ(Read({"/etc/passwd", FAKE_RPM_EMPTY_PATH, FAKE_RPM_DB_PATH}), "");
+  EXPECT_EQ(Read({"/etc/passwd", FAKE_RPM_EMPTY_PATH, FAKE_RPM_DB_PATH}).size(), 0u);
 }
 
 }  // namespace

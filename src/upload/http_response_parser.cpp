@@ -1,27 +1,19 @@
 #include "upload/http_response_parser.h"
 
 #include <algorithm>
-#include <cctype>
 
 #include "base/hex.h"
+#include "base/text.h"
 
 namespace {
 
 constexpr std::string_view kLineEnd = "\r\n";
 constexpr std::string_view kHeadEnd = "\r\n\r\n";
 
-bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
-  const auto lower = [](char c) { return std::tolower(static_cast<unsigned char>(c)); };
-  return std::ranges::equal(a, b, [&](char x, char y) { return lower(x) == lower(y); });
-}
-
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
-std::string_view TrimBlanks(std::string_view text) {
-  const size_t first = text.find_first_not_of(" \t");
-  if (first == std::string_view::npos) return {};
-  return text.substr(first, text.find_last_not_of(" \t") - first + 1);
-}
+// Spaces and tabs around a header value.
+std::string_view TrimBlanks(std::string_view text) { return Trimmed(text, " \t"); }
 
 // The line of `text` that starts at `at`, and where the next one starts.
 std::string_view LineAt(std::string_view text, size_t& at) {
@@ -167,14 +159,14 @@ void HttpResponseParser::ReadHead(std::string_view head) {
     if (colon == std::string_view::npos) continue;
     const std::string_view name = field.substr(0, colon);
     const std::string_view value = TrimBlanks(field.substr(colon + 1));
-    if (EqualsIgnoringCase(name, "Content-Length")) {
+    if (EqualsIgnoringAsciiCase(name, "Content-Length")) {
       const long long announced = LengthValue(value);
       if (announced < 0 || (length >= 0 && announced != length)) return End(State::kMalformed);
       length = announced;
-    } else if (EqualsIgnoringCase(name, "Transfer-Encoding")) {
+    } else if (EqualsIgnoringAsciiCase(name, "Transfer-Encoding")) {
       // Only a last coding of "chunked" frames the body; any other runs to the close.
       const size_t comma = value.rfind(',');
-      chunked = EqualsIgnoringCase(
+      chunked = EqualsIgnoringAsciiCase(
           TrimBlanks(comma == std::string_view::npos ? value : value.substr(comma + 1)), "chunked");
       otherCoding = !chunked;
     }
