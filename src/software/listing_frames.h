@@ -18,8 +18,9 @@ enum class FrameKind : char {
 // The longest payload of one frame; longer texts go in several.
 inline constexpr size_t kMaxFramePayload = 64 * 1024;
 
-// Sends `payload` as frames of `kind` on `fd`; throws when the pipe fails
-// (the parent is gone or stopped reading), which ends the child.
+// Sends `payload` as frames of `kind` on `fd`. Only a listing child calls
+// it: when the pipe fails, the parent is gone or stopped reading, and the
+// child ends at once, as nothing it does can reach the parent any more.
 void SendFrames(int fd, FrameKind kind, std::string_view payload);
 
 // Reassembles frames from the pieces the pipe gives.
