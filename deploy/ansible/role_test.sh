@@ -26,6 +26,8 @@ cat >"$work/role/site.yml" <<PLAY
       scanunix_package: /tmp/role/$(basename "$deb")
       scanunix_metrics_file: /var/lib/prometheus/node-exporter/scanunix.prom
       scanunix_http_password: "p&ss=w"
+      scanunix_http_proxy: http://proxy.example:3128
+      scanunix_ignore_file_systems: [nfs4, "fuse.*"]
 PLAY
 dpkg-deb -x "$deb" "$work/unpacked"
 encrypted=$(printf '%s\n' 'p&ss=w' | "$work/unpacked/usr/sbin/scanunix-passwd")
@@ -49,7 +51,7 @@ for pass in 1 2; do
     -e ansible_python_interpreter=/usr/bin/python3 /tmp/role/site.yml || true
 done
 stat -c 'mode %a %U' "$root/etc/scanunix/scanunix.ini"
-grep -E '^(Password|PasswordIsEncrypted|MetricsFile)=' "$root/etc/scanunix/scanunix.ini"
+grep -E '^(Password|PasswordIsEncrypted|MetricsFile|Proxy|Retries)=|^fuse' "$root/etc/scanunix/scanunix.ini"
 readlink "$root/etc/systemd/system/timers.target.wants/scanunix.timer"
 "$root/usr/sbin/scanunix" --version
 INSIDE
@@ -58,7 +60,8 @@ recaps=$(sed -n 's/^localhost *: //p' "$work/inside.log")
 [[ $recaps == *changed=[1-9]*failed=0*$'\n'*changed=0\ *failed=0* ]] ||
   fail "two clean runs, the second changing nothing: $recaps"
 for line in 'mode 600 root' "Password=$encrypted" PasswordIsEncrypted=1 \
-  MetricsFile=/var/lib/prometheus/node-exporter/scanunix.prom /lib/systemd/system/scanunix.timer; do
+  MetricsFile=/var/lib/prometheus/node-exporter/scanunix.prom Proxy=http://proxy.example:3128 \
+  Retries=2 'fuse.*' /lib/systemd/system/scanunix.timer; do
   grep -qxF -- "$line" "$work/inside.log" || fail "the throw-away root lacks $line"
 done
 grep -q '^scanunix ' "$work/inside.log" || fail "agent not installed"
