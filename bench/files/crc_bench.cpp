@@ -17,6 +17,7 @@
 
 #include "agent_run.h"
 #include "files/crc32.h"
+#include "files/crc32_portable.h"
 #include "files/file_crc.h"
 #include "ratio_reporter.h"
 
