@@ -102,6 +102,17 @@ uint64_t MeminfoBytes(const std::string& field) {
   return 0;
 }
 
+// A counter of /proc/vmstat: "drop_pagecache" (drops by anyone), "pgsteal_file" (reclaim).
+uint64_t VmstatCount(const std::string& name) {
+  std::istringstream lines(ReadText("/proc/vmstat"));
+  for (std::string key; lines >> key;) {
+    uint64_t value = 0;
+    lines >> value;
+    if (key == name) return value;
+  }
+  return 0;
+}
+
 bool DropCaches() {
   sync();
   std::ofstream drop("/proc/sys/vm/drop_caches");
@@ -196,6 +207,7 @@ struct Row {
   uint64_t read = 0;
   int64_t left = 0;     // Cached grown by, net of the scan file
   int64_t buffers = 0;  // Buffers grown by: the block device's, metadata
+  uint64_t drops = 0, reclaimed = 0;  // by others, by the kernel, during the row
   int64_t treeLeft = 0;  // pages of the tree's files cached after, less the resident file's
   std::string residentBefore, residentAfter;
   bool ok = true;
@@ -233,7 +245,8 @@ Row Measure(const std::string& name, const fs::path& disk, const std::string& tr
     row.residentBefore = Resident(resident);
   }
   const uint64_t read0 = BytesRead(disk), cached0 = MeminfoBytes("Cached:"),
-                 buffers0 = MeminfoBytes("Buffers:");
+                 buffers0 = MeminfoBytes("Buffers:"), drops0 = VmstatCount("drop_pagecache"),
+                 reclaimed0 = VmstatCount("pgsteal_file");
   const auto start = std::chrono::steady_clock::now();
   row.ok = scan();
   row.wall = Seconds(start);
@@ -241,6 +254,8 @@ Row Measure(const std::string& name, const fs::path& disk, const std::string& tr
   const uint64_t scanFile = TakeScanFile(outDir);
   row.left = static_cast<int64_t>(MeminfoBytes("Cached:")) - static_cast<int64_t>(cached0) -
              static_cast<int64_t>(scanFile);
+  row.drops = VmstatCount("drop_pagecache") - drops0;
+  row.reclaimed = VmstatCount("pgsteal_file") - reclaimed0;
   row.buffers = static_cast<int64_t>(MeminfoBytes("Buffers:")) - static_cast<int64_t>(buffers0);
   if (!resident.empty()) row.residentAfter = Resident(resident);
   row.treeLeft = TreeCachedBytes(tree);
@@ -357,8 +372,11 @@ int main(int argc, char** argv) {
                             static_cast<double>(row.treeLeft) / 1e6,
                             read > 0 ? static_cast<double>(row.treeLeft) / read : 0.0,
                             static_cast<double>(row.buffers) / 1e6});
-      PrintFigures(names[i], figures[i].back(), i == kStatRow,
-                   row.residentBefore.empty() ? "-" : row.residentBefore + " -> " + row.residentAfter);
+      std::string resident =
+          row.residentBefore.empty() ? "-" : row.residentBefore + " -> " + row.residentAfter;
+      if (row.drops > 0) resident += " (caches dropped by another process meanwhile)";
+      if (row.reclaimed > 0) resident += " (" + std::to_string(row.reclaimed) + " pages reclaimed meanwhile)";
+      PrintFigures(names[i], figures[i].back(), i == kStatRow, resident);
     }
   }
   std::printf("\nmedians of %d runs, each figure on its own:\n", options->runs);
