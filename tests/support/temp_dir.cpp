@@ -8,8 +8,8 @@
 
 namespace scanunix_test {
 
-TempDir::TempDir() {
-  std::string pattern = (fs::temp_directory_path() / "scanunix_test.XXXXXX").string();
+TempDir::TempDir(const fs::path& base) {
+  std::string pattern = (base / "scanunix_test.XXXXXX").string();
   if (!mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
   path_ = pattern;
 }

@@ -8,11 +8,11 @@ namespace scanunix_test {
 
 namespace fs = std::filesystem;
 
-// A fresh directory under the system's temporary folder, removed with
-// everything in it.
+// A fresh directory under the system's temporary folder (or `base`),
+// removed with everything in it.
 class TempDir {
  public:
-  TempDir();
+  explicit TempDir(const fs::path& base = fs::temp_directory_path());
   ~TempDir();
   TempDir(const TempDir&) = delete;
   TempDir& operator=(const TempDir&) = delete;
