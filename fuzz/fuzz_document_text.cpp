@@ -36,17 +36,11 @@ bool AllowedInXml(long cp) {
 }
 
 std::string Utf8(long cp) {
-  std::string out;
-  if (cp < 0x80) return out += static_cast<char>(cp), out;
-  if (cp < 0x800) return out += static_cast<char>(0xC0 | cp >> 6), out += static_cast<char>(0x80 | (cp & 0x3F)), out;
-  if (cp < 0x10000) {
-    out += static_cast<char>(0xE0 | cp >> 12);
-  } else {
-    out += static_cast<char>(0xF0 | cp >> 18);
-    out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-  }
-  out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-  out += static_cast<char>(0x80 | (cp & 0x3F));
+  if (cp < 0x80) return std::string(1, static_cast<char>(cp));
+  const int length = cp < 0x800 ? 2 : cp < 0x10000 ? 3 : 4;
+  std::string out(static_cast<size_t>(length), '\0');
+  for (int i = length - 1; i > 0; --i, cp >>= 6) out[i] = static_cast<char>(0x80 | (cp & 0x3F));
+  out[0] = static_cast<char>((0xF00 >> length) | cp);  // the lead byte: 110, 1110 or 11110
   return out;
 }
 

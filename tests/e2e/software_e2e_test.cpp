@@ -69,8 +69,7 @@ TEST(SoftwareE2E, SnapAndFlatpakApplicationsFromTheFixedPathAfterThePackages) {
        "org.example.Fire|&#28779;&#29392; &amp; \x93\xfc\x94|flatpak|corp&amp;lab|\n", ""},
       {"echo 'error: cannot communicate with server' >&2; exit 1", "", "",
        "snap list: failed, no applications listed\n"},
-      {"", "", "", ""},
-  };
+  };  // neither there: PackageScan.SnapAndFlatpakApplicationsAfterThePackages
   for (const auto& c : cases) {
     SCOPED_TRACE(c.snap.substr(0, 100) + " " + c.flatpak);
     TempDir bin, out;

@@ -13,6 +13,14 @@
 namespace e2e {
 namespace {
 
+// What the runs wrote to the log files in `dir`.
+std::string Logged(const fs::path& dir) {
+  std::string logged;
+  for (const auto& entry : fs::directory_iterator(dir))
+    if (entry.path().extension() == ".log") logged += ReadFile(entry.path());
+  return logged;
+}
+
 TEST(UploadE2E, ConfirmedUploadRemovesTheScanFileAnythingElseKeepsIt) {
   const fs::path passwd = AgentPath().parent_path() / "scanunix-passwd";
   const AgentResult hex =
@@ -34,10 +42,8 @@ TEST(UploadE2E, ConfirmedUploadRemovesTheScanFileAnythingElseKeepsIt) {
     EXPECT_EQ(r.exitStatus, ok ? 0 : 2) << r.out << r.err;
     EXPECT_TRUE(r.out.ends_with(ok ? ", uploaded\n" : ", upload failed\n")) << r.out;
     EXPECT_EQ(FindScanFile(dir.path()).empty(), ok);
-    std::string logged;  // nothing at all when it did not wait for the close
-    for (const auto& entry : fs::directory_iterator(dir.path()))
-      if (entry.path().extension() == ".log") logged += ReadFile(entry.path());
-    EXPECT_EQ(logged, ok ? "" : "HTTP status 500\n");
+    // Nothing at all when it did not wait for the close.
+    EXPECT_EQ(Logged(dir.path()), ok ? "" : "HTTP status 500\n");
     const std::string request = server.Received();
     EXPECT_NE(request.find("<Username>inventory</Username><Password>p&amp;w&lt;d&gt;</Password>"),
               std::string::npos);
@@ -74,10 +80,7 @@ TEST(UploadE2E, EveryAddressOfTheNameIsTriedAndAProxyRefusalKeepsTheFile) {
                                     AgentPath().string() + "' '" + (dir / "s.ini").string() + "'"});
     EXPECT_EQ(r.exitStatus, status) << r.out << r.err;
     EXPECT_EQ(FindScanFile(dir.path()).empty(), status == 0);
-    std::string log;
-    for (const auto& entry : fs::directory_iterator(dir.path()))
-      if (entry.path().extension() == ".log") log += ReadFile(entry.path());
-    EXPECT_EQ(log, logged);
+    EXPECT_EQ(Logged(dir.path()), logged);
     const std::string request = server.Finish();
     const std::string wantLine = answer.empty() ? "POST /inv/Service.asmx HTTP/1.1\r\n"
         : "POST http://" + name + ":" + std::to_string(server.Port()) + "/inv/Service.asmx HTTP/1.1\r\n";
