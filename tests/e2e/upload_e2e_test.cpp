@@ -12,14 +12,6 @@
 namespace e2e {
 namespace {
 
-// What the runs wrote to the log files in `dir`.
-std::string Logged(const fs::path& dir) {
-  std::string logged;
-  for (const auto& entry : fs::directory_iterator(dir))
-    if (entry.path().extension() == ".log") logged += ReadFile(entry.path());
-  return logged;
-}
-
 TEST(UploadE2E, ConfirmedUploadRemovesTheScanFileAnythingElseKeepsIt) {
   const fs::path passwd = AgentPath().parent_path() / "scanunix-passwd";
   const AgentResult hex =
@@ -42,7 +34,10 @@ TEST(UploadE2E, ConfirmedUploadRemovesTheScanFileAnythingElseKeepsIt) {
     EXPECT_TRUE(r.out.ends_with(ok ? ", uploaded\n" : ", upload failed\n")) << r.out;
     EXPECT_EQ(FindScanFile(dir.path()).empty(), ok);
     // Nothing at all when it did not wait for the close.
-    EXPECT_EQ(Logged(dir.path()), ok ? "" : "HTTP status 500\n");
+    std::string logged;
+    for (const auto& entry : fs::directory_iterator(dir.path()))
+      if (entry.path().extension() == ".log") logged += ReadFile(entry.path());
+    EXPECT_EQ(logged, ok ? "" : "HTTP status 500\n");
     const std::string request = server.Received();
     EXPECT_NE(request.find("<Username>inventory</Username><Password>p&amp;w&lt;d&gt;</Password>"),
               std::string::npos);
