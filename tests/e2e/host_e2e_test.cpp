@@ -66,7 +66,6 @@ TEST(HostE2E, NetworkIdentityOfTodaysInterfaceNamesBridgesAndIpv6) {
       "ip link add enp3s0 type veth peer name ens5\n"
       "ip link set ens5 address 02:00:00:00:00:05 up\nip addr add 10.1.1.5/24 dev ens5\n"
       "ip link set enp3s0 address 02:00:00:00:03:00 up\nip addr add 10.9.8.7/24 dev enp3s0\n";
-  const std::string route = "ip route add default via 10.9.8.1 dev enp3s0\n";
   // eth0, always the one that names the host, and a peer that is up.
   const std::string eth0 = "ip link add eth0 type veth peer name peer0\nip link set peer0 up\n"
                            "ip link set eth0 address 02:00:00:00:00:e0\n";
@@ -77,13 +76,12 @@ TEST(HostE2E, NetworkIdentityOfTodaysInterfaceNamesBridgesAndIpv6) {
     std::string setup, mac, ip;
     std::string domain = "(any)";
   } cases[] = {
-      {pair + route, "020000000300", "10.9.8.7"},  // the default route's interface
+      // The default route's interface.
+      {pair + "ip route add default via 10.9.8.1 dev enp3s0\n", "020000000300", "10.9.8.7"},
       {pair, "020000000005", "10.1.1.5"},          // else the lowest-numbered one that is up
       {"true", "", ""},                            // nothing but a loopback
       // eth0 first, as ever, even when down; the address of the interface that routes.
-      {"ip link add eth0 type veth peer name ens5\nip link set eth0 address 02:00:00:00:00:e0\n"
-       "ip link set ens5 up\nip addr add 10.1.1.5/24 dev ens5\n"
-       "ip route add default via 10.1.1.1 dev ens5\n",
+      {eth0 + "ip addr add 10.1.1.5/24 dev peer0\nip route add default via 10.1.1.1 dev peer0\n",
        "0200000000E0", "10.1.1.5"},
       {eth0 + "ip link add br0 type bridge\nip link set eth0 master br0 up\nip link set br0 up\n"
               "ip addr add 10.3.0.5/24 dev br0\nmount -t sysfs sysfs /sys\n",
