@@ -286,7 +286,8 @@ TEST_F(TlsUpload, ThroughTinyproxyByTheSettingOrTheEnvironment) {
            {"http", "", {open.Url(), open.Url(), ""}, "", ""},
            {"https", open.Url(), {}, "good", ""},
            {"https", guarded.Url(), {}, "good", refused},
-           {"https", open.Url(), {}, "other", "TLS: certificate verify failed (hostname mismatch)\n"}}) {
+           {"https", open.Url(), {}, "other",
+            "TLS: certificate verify failed (hostname mismatch)\n"}}) {
     SCOPED_TRACE(scheme + " " + proxy + " " + cert);
     scheme_ = scheme;
     settings_.proxy = proxy;

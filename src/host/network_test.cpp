@@ -18,9 +18,7 @@ TEST(Network, DefaultRouteInterface) {
   const std::string header =
       "Iface\tDestination\tGateway \tFlags\tRefCnt\tUse\tMetric\tMask\t\tMTU\tWindow\tIRTT  \n";
   const std::string local = Route("eth0", "000200C0", "0001", "0", "00FFFFFF");
-  const struct {
-    std::string table, interface;
-  } cases[] = {
+  const std::pair<std::string, std::string> cases[] = {  // the table, its interface
       {header + local, ""},
       {header + Route("enp3s0", "00000000", "0003", "100", "00000000") + local, "enp3s0"},
       // The lowest metric wins, then the first line.
@@ -35,7 +33,8 @@ TEST(Network, DefaultRouteInterface) {
        ""},
       {header + "ens192 00000000 FE01A8C0 0003 0 0 0 00000000 0 0 0", "ens192"},
   };
-  for (const auto& c : cases) EXPECT_EQ(DefaultRouteInterface(c.table), c.interface) << c.table;
+  for (const auto& [table, interface] : cases)
+    EXPECT_EQ(DefaultRouteInterface(table), interface) << table;
 }
 
 // Ports in a sysfs tree: bonding and bridges make <port>/master a link to
@@ -68,15 +67,14 @@ TEST(Network, AddressFromTheChosenInterfaceItsMasterThenTheRoute) {
 }
 
 TEST(Network, FirstUpInterfaceAndMac) {
-  const std::array<unsigned char, 6> mac{0x52, 0x54, 0x00, 0x12, 0x34, 0x56}, none{};
+  const std::array<unsigned char, 6> mac{0x00, 0x0c, 0x29, 0xa1, 0xb2, 0xc3}, none{};
   const InterfaceInfo lo{"lo", 1, IFF_UP | IFF_LOOPBACK, none}, down{"eno1", 2, 0, mac},
       tunnel{"wg0", 3, IFF_UP, none}, ens{"ens5", 4, IFF_UP | IFF_RUNNING, mac},
       enp{"enp3s0", 5, IFF_UP, mac};
   EXPECT_EQ(FirstUpInterface({lo, down, tunnel}), "");
   EXPECT_EQ(FirstUpInterface({lo, down, tunnel, enp}), "enp3s0");
   EXPECT_EQ(FirstUpInterface({enp, lo, ens}), "ens5");  // the lowest number, not the first listed
-  const unsigned char bytes[] = {0x00, 0x0c, 0x29, 0xa1, 0xb2, 0xc3};
-  EXPECT_EQ(FormatMac(bytes), "000C29A1B2C3");
+  EXPECT_EQ(FormatMac(mac.data()), "000C29A1B2C3");
 }
 
 }  // namespace

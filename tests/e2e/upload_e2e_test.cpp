@@ -13,9 +13,8 @@ namespace e2e {
 namespace {
 
 TEST(UploadE2E, ConfirmedUploadRemovesTheScanFileAnythingElseKeepsIt) {
-  const fs::path passwd = AgentPath().parent_path() / "scanunix-passwd";
-  const AgentResult hex =
-      e2e::Run("/bin/sh", {"-c", "printf '%s\\n' 'p&w<d>' | '" + passwd.string() + "'"});
+  const AgentResult hex = e2e::Run("/bin/sh", {"-c", "printf '%s\\n' 'p&w<d>' | '" +
+                                  (AgentPath().parent_path() / "scanunix-passwd").string() + "'"});
   ASSERT_EQ(hex.out.size(), 17u) << hex.err;  // one block: 16 digits and the line end
   // Lower-case names, a chunked body, and the connection kept open after it.
   const std::string confirmed = "HTTP/1.1 200 OK\r\ntransfer-encoding: chunked\r\n\r\n12\r\n"
