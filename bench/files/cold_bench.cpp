@@ -11,9 +11,12 @@
 // wrote; the metadata read lands in Buffers, shown beside it. Before each
 // agent row one ELF file of the tree (the largest the search met, or
 // --resident) is read in full; fincore tells whether it is resident before
-// and still after the scan. Every run prints its table, then the medians.
+// and still after the scan. A copy of it outside the tree, read at the same
+// time and never scanned, is the control: what it loses the machine evicted,
+// not the agent. Every run prints its table, then the medians.
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/statfs.h>
 #include <sys/sysmacros.h>
 #include <sys/syscall.h>
 #include <unistd.h>
@@ -209,7 +212,7 @@ struct Row {
   int64_t buffers = 0;  // Buffers grown by: the block device's, metadata
   uint64_t drops = 0, reclaimed = 0;  // by others, by the kernel, during the row
   int64_t treeLeft = 0;  // pages of the tree's files cached after, less the resident file's
-  std::string residentBefore, residentAfter;
+  std::string residentBefore, residentAfter, controlAfter;
   bool ok = true;
 };
 
@@ -229,7 +232,8 @@ uint64_t TakeScanFile(const fs::path& dir) {
 // read: what it brings in (the agent's own program and libraries) is no
 // part of the row.
 Row Measure(const std::string& name, const fs::path& disk, const std::string& tree,
-            const std::string& resident, const std::function<void()>& warmUp,
+            const std::string& resident, const std::string& control,
+            const std::function<void()>& warmUp,
             const std::function<bool()>& scan, const fs::path& outDir) {
   Row row;
   row.name = name;
@@ -241,6 +245,7 @@ Row Measure(const std::string& name, const fs::path& disk, const std::string& tr
   uint64_t residentBytes = 0;
   if (!resident.empty()) {
     ReadWhole(resident);
+    if (!control.empty()) ReadWhole(control);
     residentBytes = fs::file_size(resident);
     row.residentBefore = Resident(resident);
   }
@@ -258,6 +263,7 @@ Row Measure(const std::string& name, const fs::path& disk, const std::string& tr
   row.reclaimed = VmstatCount("pgsteal_file") - reclaimed0;
   row.buffers = static_cast<int64_t>(MeminfoBytes("Buffers:")) - static_cast<int64_t>(buffers0);
   if (!resident.empty()) row.residentAfter = Resident(resident);
+  if (!control.empty()) row.controlAfter = Resident(control);
   row.treeLeft = TreeCachedBytes(tree);
   if (row.treeLeft > 0) row.treeLeft -= static_cast<int64_t>(std::min<uint64_t>(
                                             residentBytes, static_cast<uint64_t>(row.treeLeft)));
@@ -271,7 +277,7 @@ using Figures = std::array<double, 10>;
 void PrintHeader() {
   std::printf("  %-20s %7s %8s %8s %7s %9s %7s %6s %8s %6s %8s  %s\n", "row", "wall s",
               "/minimal", "read MB", "/floor", "net/floor", "left MB", "/read", "tree MB",
-              "/read", "Buffers", "resident file before -> after");
+              "/read", "Buffers", "resident file before -> after (control after)");
 }
 
 void PrintFigures(const std::string& name, const Figures& f, bool metadataRow,
@@ -306,6 +312,12 @@ int main(int argc, char** argv) {
   const fs::path outDir = fs::temp_directory_path() / "scanunix_cold_bench.out";
   const fs::path emptyDir = outDir / "empty";
   fs::create_directories(emptyDir);
+  // The control must keep a page cache that can be evicted: not on tmpfs.
+  std::string control = (outDir / "control").string();
+  struct statfs where {};
+  if (statfs(outDir.c_str(), &where) != 0 || where.f_type == 0x01021994 ||
+      !fs::copy_file(resident, control, fs::copy_options::overwrite_existing))
+    control.clear();
   const std::string settings = "[Settings]\nFiles=1\nMsi=0\nShortcuts=0\nLog=0\nOutputFolder=" +
                                outDir.string() + "\n";
   const std::string elfIni = (outDir / "elf.ini").string(), crcIni = (outDir / "crc.ini").string();
@@ -320,8 +332,9 @@ int main(int argc, char** argv) {
   std::printf("tree %s on %s (rotational %s, scheduler %s, read-ahead %s KiB)\n",
               options->tree.c_str(), disk->filename().c_str(), line("queue/rotational").c_str(),
               line("queue/scheduler").c_str(), line("queue/read_ahead_kb").c_str());
-  std::printf("agent %s\nresident before each agent row: %s\n", options->agent.c_str(),
-              resident.c_str());
+  std::printf("agent %s\nresident before each agent row: %s\ncontrol, its copy never scanned: %s\n",
+              options->agent.c_str(), resident.c_str(),
+              control.empty() ? "none (TMPDIR is tmpfs)" : control.c_str());
   std::printf("load average at the start: %s, %ld processors; other builds may share the "
               "machine: compare only rows of one run\n",
               Loadavg().c_str(), sysconf(_SC_NPROCESSORS_ONLN));
@@ -333,19 +346,19 @@ int main(int argc, char** argv) {
   for (int run = 1; run <= options->runs; ++run) {
     MinimalWalkCounts counts{};
     std::vector<Row> rows;
-    rows.push_back(Measure("minimal safe walker", *disk, options->tree, "", nullptr, [&] {
+    rows.push_back(Measure("minimal safe walker", *disk, options->tree, "", "", nullptr, [&] {
       counts = {};
       MinimalWalk(options->tree.c_str(), kMinimalSafeRead, &counts);
       return true;
     }, outDir));
     // What the walk alone reads (directories, inodes): part of every row.
-    rows.push_back(Measure("fstatat walker", *disk, options->tree, "", nullptr, [&] {
+    rows.push_back(Measure("fstatat walker", *disk, options->tree, "", "", nullptr, [&] {
       MinimalWalkCounts statOnly{};
       MinimalWalk(options->tree.c_str(), kMinimalStat, &statOnly);
       return true;
     }, outDir));
     for (const auto& [name, ini] : {std::pair("agent, ELF mode", elfIni), {"agent, CRC=1", crcIni}})
-      rows.push_back(Measure(name, *disk, options->tree, resident, [&, ini = ini] {
+      rows.push_back(Measure(name, *disk, options->tree, resident, control, [&, ini = ini] {
         RunAgent(options->agent, ini, emptyDir.string());
         TakeScanFile(outDir);
       }, [&, ini = ini] {
@@ -362,9 +375,11 @@ int main(int argc, char** argv) {
       const Row& row = rows[i];
       const double read = static_cast<double>(row.read);
       names[i] = row.name + (row.ok ? "" : " (agent failed)");
-      residency[i] += (residency[i].empty() ? "" : ", ") +
-                     (row.residentBefore.empty() ? std::string("-")
-                                                 : row.residentBefore + " -> " + row.residentAfter);
+      std::string resident = row.residentBefore.empty()
+                                 ? std::string("-")
+                                 : row.residentBefore + " -> " + row.residentAfter;
+      if (!row.controlAfter.empty()) resident += " (" + row.controlAfter + ")";
+      residency[i] += (residency[i].empty() ? "" : ", ") + resident;
       figures[i].push_back({row.wall, row.wall / rows[0].wall, read / 1e6, read / floor,
                             i == kStatRow ? 0.0 : (read - metadata) / floor,
                             static_cast<double>(row.left) / 1e6,
@@ -372,8 +387,6 @@ int main(int argc, char** argv) {
                             static_cast<double>(row.treeLeft) / 1e6,
                             read > 0 ? static_cast<double>(row.treeLeft) / read : 0.0,
                             static_cast<double>(row.buffers) / 1e6});
-      std::string resident =
-          row.residentBefore.empty() ? "-" : row.residentBefore + " -> " + row.residentAfter;
       if (row.drops > 0) resident += " (caches dropped by another process meanwhile)";
       if (row.reclaimed > 0) resident += " (" + std::to_string(row.reclaimed) + " pages reclaimed meanwhile)";
       PrintFigures(names[i], figures[i].back(), i == kStatRow, resident);
