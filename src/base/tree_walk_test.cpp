@@ -69,7 +69,7 @@ void Grow(const TempDir& tree, std::mt19937& rng, const std::string& rel, int de
 
 // However few directories it may hold open, the walk re-opens what it had
 // to close and keeps the order of a plain recursion and the entries' types.
-// (Paths past the bound: the file scan's tests and the agent's deep chain.)
+// (Paths past the bound: the file scan's tests.)
 TEST(TreeWalk, SameOrderAsPlainRecursionWithinTheDescriptorBound) {
   TempDir tree;
   std::mt19937 rng(99);
