@@ -62,12 +62,6 @@ static int do_getattr(const char* path, struct stat* st, struct fuse_file_info* 
   return 0;
 }
 
-static int do_opendir(const char* path, struct fuse_file_info* fi) {
-  (void)fi;
-  served("opendir", path);
-  return 0;
-}
-
 static int do_readdir(const char* path, void* buf, fuse_fill_dir_t fill, off_t offset,
                       struct fuse_file_info* fi, enum fuse_readdir_flags flags) {
   (void)offset, (void)fi, (void)flags;
@@ -82,6 +76,7 @@ static int do_readdir(const char* path, void* buf, fuse_fill_dir_t fill, off_t o
   return 0;
 }
 
+// Opening a file or a directory.
 static int do_open(const char* path, struct fuse_file_info* fi) {
   (void)fi;
   served("open", path);
@@ -111,7 +106,7 @@ static int do_access(const char* path, int mask) {
 }
 
 static const struct fuse_operations operations = {
-    .getattr = do_getattr, .opendir = do_opendir, .readdir = do_readdir, .open = do_open,
+    .getattr = do_getattr, .opendir = do_open, .readdir = do_readdir, .open = do_open,
     .read = do_read,       .statfs = do_statfs,   .access = do_access,
 };
 
