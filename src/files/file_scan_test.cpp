@@ -3,9 +3,7 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <linux/magic.h>
-#include <sched.h>
 #include <sys/mman.h>
-#include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/statfs.h>
 #include <sys/sysmacros.h>
@@ -210,8 +208,9 @@ TEST(FileScan, EntriesSwappedAfterTheDirectoryReadAreNeitherFollowedNorRead) {
     for (const char* fifo : {"fifo", "lonely"}) ASSERT_EQ(mkfifo((top / fifo).c_str(), 0600), 0);
     const UniqueFd writer(open((top / "fifo").c_str(), O_RDWR | O_CLOEXEC));
     ASSERT_EQ(write(writer.Get(), "waiting", 7), 7);
-    const auto plant = [&](const fs::path& at, int kind) {
+    const auto plant = [&](const fs::path& at, int kind) {  // in place of what is there
       const char* targets[] = {"planted", "planted/elf", "fifo", "lonely"};
+      fs::remove(at);
       if (kind % 5 == 4) MakeDevice(at);
       else if (kind % 5 < 2) fs::create_symlink(top / targets[kind % 5], at);
       else fs::create_hard_link(top / targets[kind % 5], at);
@@ -222,10 +221,7 @@ TEST(FileScan, EntriesSwappedAfterTheDirectoryReadAreNeitherFollowedNorRead) {
     o.sleep = [&, swapped = false](int) mutable {
       for (int d = 0; d < 12 && !swapped; ++d) {
         const fs::path dir = root / ("d" + std::to_string(d));
-        for (int f = 0; f < 4; ++f) {
-          fs::remove(dir / ("f" + std::to_string(f)));
-          plant(dir / ("f" + std::to_string(f)), f + 1);
-        }
+        for (int f = 0; f < 4; ++f) plant(dir / ("f" + std::to_string(f)), f + 1);
         fs::rename(dir, away / dir.filename());
         plant(dir, d);
       }
@@ -315,39 +311,6 @@ TEST(FileScan, LeavesThePageCacheAsItFoundIt) {
     const auto [cached, pages] = ResidentPages(tree / "warm");
     EXPECT_EQ(cached, pages);
   }
-}
-
-// Kernel file systems are never entered wherever they are mounted, the root
-// included: a proc's vast kcore would be listed, and read without end with
-// checksums on. A tmpfs is an ordinary file system.
-TEST(FileScan, KernelFileSystemsAreNotEntered) {
-  if (unshare(CLONE_NEWNS) != 0 || mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0)
-    GTEST_SKIP() << "no private mount namespace (needs root): " << std::strerror(errno);
-  TempDir tree;
-  const std::string root = tree.Dir("tmpfs").string(), proc = root + "/proc";
-  ASSERT_EQ(mount("tmpfs", root.c_str(), "tmpfs", 0, nullptr), 0) << std::strerror(errno);
-  // Detaching the tmpfs takes the mounts below it along.
-  const struct Unmount {
-    std::string at;
-    ~Unmount() { umount2(at.c_str(), MNT_DETACH); }
-  } unmount{root};
-  const std::tuple<const char*, std::string, const char*, unsigned long> mounts[] = {
-      {"proc", "/proc", "proc", 0}, {"/proc", "/bound", nullptr, MS_BIND},
-      {"sysfs", "/d/sys", "sysfs", 0}};
-  for (const auto& [source, at, type, flags] : mounts) {
-    fs::create_directories(root + at);
-    ASSERT_EQ(mount(source, (root + at).c_str(), type, flags, nullptr), 0) << std::strerror(errno);
-  }
-  tree.Write("tmpfs/d/elf", ElfHeader());
-  const ScanResult r = Scan(root, Options(true, true), Log::kMessages);
-  EXPECT_EQ(Sorted(r.rows, "c11"), Strings{root + "/d"});
-  for (const std::string skipped : {"/proc: proc", "/bound: proc", "/d/sys: sysfs"})
-    EXPECT_NE(r.console.find("skip " + root + skipped + " file system\n"), std::string::npos)
-        << r.console;
-  EXPECT_EQ(Scan(proc, Options(false, true), Log::kMessages).console,
-            "skip " + proc + ": proc file system\n");
-  const ScanResult quiet = Scan(proc, Options(true, true), Log::kDisplay);
-  EXPECT_EQ(quiet.rows + quiet.console, "");
 }
 
 }  // namespace

@@ -1,6 +1,8 @@
 // Mounts below the scan root, through the built agent in a private mount and
-// PID namespace: FUSE servers (one that never answers), an overlay pair on one
-// layer and a bind mount. Everything mounted goes with the namespace.
+// PID namespace: kernel file systems (a proc's vast kcore would be listed, and
+// read without end with checksums on), FUSE servers (one that never answers),
+// an overlay pair on one layer and bind mounts. Everything mounted goes with
+// the namespace.
 #include <gtest/gtest.h>
 
 #include <set>
@@ -26,7 +28,7 @@ std::string ListedFiles(const fs::path& dir, const std::string& root) {
   return out;
 }
 
-TEST(MountsE2E, NetworkFuseOverlayAndBindMountsBelowTheRoot) {
+TEST(MountsE2E, KernelNetworkFuseOverlayAndBindMountsBelowTheRoot) {
   if (!fs::exists(FUSE_SERVER_PATH) || !fs::exists("/dev/fuse")) GTEST_SKIP() << "no FUSE here";
   TempDir tree, out;  // the tree gets a tmpfs of its own in the namespace
   const std::string t = tree.path().string(), o = out.path().string(), root = t + "/root";
@@ -37,7 +39,8 @@ TEST(MountsE2E, NetworkFuseOverlayAndBindMountsBelowTheRoot) {
   } runs[] = {
       {"absent", "", "/layer/l1\n/usr/bin/a\n",
        {"/c1: overlay file system", "/c2: overlay file system", "/dead: fuse.sshfs file system",
-        "/live: fuse.sshfs file system", "/bind: bind mount of " + root}},
+        "/live: fuse.sshfs file system", "/bind: bind mount of " + root, "/proc: proc file system",
+        "/bound: proc file system", "/sys: sysfs file system"}},
       {"fuse", "[IgnoreFileSystems]\nfuse*\n",
        "/c1/l1\n/c2/l1\n/layer/l1\n/usr/bin/a\n", {"/dead: fuse.sshfs file system"}},
       // The dead server is gone by now; with nothing ignored the live one is walked.
@@ -47,8 +50,9 @@ TEST(MountsE2E, NetworkFuseOverlayAndBindMountsBelowTheRoot) {
   const std::string elf = "printf '\\177ELF\\2\\1\\1\\0payload!' >";
   std::string script =
       "set -e; mount -t tmpfs tmpfs \"$T\"; cd \"$T\"; mkdir -p root/usr/bin root/bind root/layer "
-      "root/c1 root/c2 root/live root/dead u1 u2 w1 w2\n" + elf + " root/usr/bin/a; " + elf +
-      " root/layer/l1\nmount --bind root/usr root/bind\n"
+      "root/c1 root/c2 root/live root/dead root/proc root/bound root/sys u1 u2 w1 w2\n" + elf +
+      " root/usr/bin/a; " + elf + " root/layer/l1\nmount --bind root/usr root/bind\n"
+      "mount -t proc proc root/proc; mount --bind /proc root/bound; mount -t sysfs sysfs root/sys\n"
       "mount -t overlay overlay -o lowerdir=root/layer,upperdir=u1,workdir=w1 root/c1\n"
       "mount -t overlay overlay -o lowerdir=root/layer,upperdir=u2,workdir=w2 root/c2\n"
       "\"$F\" root/live --record=\"$O/live.calls\" -o fsname=host:/srv,subtype=sshfs\n"
@@ -61,7 +65,7 @@ TEST(MountsE2E, NetworkFuseOverlayAndBindMountsBelowTheRoot) {
     if (r.name == "empty") script += "cp \"$O/live.calls\" \"$O/before-empty.calls\"; umount -l root/dead\n";
     script += "run " + r.name + " '" + r.section + "' \"$T/root\"\n";
   }
-  script += "run on-fuse '' \"$T/root/live\"\n";
+  script += "run on-fuse '' \"$T/root/live\"\nrun on-proc '' /proc\n";
   const AgentResult setup =
       e2e::Run("/usr/bin/env", {"T=" + t, "O=" + o, "F=" FUSE_SERVER_PATH, "A=" + AgentPath().string(),
                            "/usr/bin/unshare", "-m", "--propagation", "private", "--pid", "--fork",
@@ -83,6 +87,10 @@ TEST(MountsE2E, NetworkFuseOverlayAndBindMountsBelowTheRoot) {
   EXPECT_NE(ReadFile(out / "live.calls"), "");
   // The scan root's own mount is walked whatever its type.
   EXPECT_EQ(ListedFiles(out / "on-fuse", root), "/live/elf0\n");
+  // A kernel file system as the root is not entered either.
+  EXPECT_EQ(ListedFiles(out / "on-proc", "/proc"), "");
+  EXPECT_NE(ReadFile(out / "on-proc.out").find("skip /proc: proc file system\n"),
+            std::string::npos);
 }
 
 }  // namespace
