@@ -24,12 +24,10 @@ TEST(OsDescription, FirstSourceThatExistsWins) {
       {{{"lsb-release", lsb}}, "Ubuntu 24.04 LTS"},
       {{{"lsb-release", lsb}, {"os-release", debian}}, "Debian GNU/Linux 12 (bookworm)"},
       {{{"os-release", "PRETTY_NAME='Arch Linux'\n"}}, "Arch Linux"},
-      {{{"os-release", debian}, {"redhat-release", "Red Hat Enterprise Linux release 9.4\n"}},
-       "Red Hat Enterprise Linux release 9.4"},
+      {{{"os-release", debian}, {"redhat-release", "Red Hat 9.4\n"}}, "Red Hat 9.4"},
       {{{"redhat-release", "RHEL\n"}, {"system-release", "\"Fedora\" release 40\nsecond\n"}},
        "\"Fedora\" release 40"},
-      {{{"system-release", "Amazon Linux release 2023 (Amazon Linux)"}},  // no line end
-       "Amazon Linux release 2023 (Amazon Linux)"},
+      {{{"system-release", "Amazon Linux 2023"}}, "Amazon Linux 2023"},  // no line end
       {{{"os-release", debian}, {"system-release", ""}}, ""},  // present but empty still wins
   };
   for (const auto& c : cases) {
