@@ -12,7 +12,6 @@
 #include <cstring>
 #include <sstream>
 #include <string>
-#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -35,10 +34,9 @@ std::string ElfHeader(char cls = 2, char data = 1, char version = 1, char abi = 
   return std::string{'\x7f', 'E', 'L', 'F', cls, data, version, abi}.append(extra, 'x');
 }
 
-FileScanOptions Options(bool allFiles, bool crc, bool useEntryTypes = true, int pauseMs = 0) {
+FileScanOptions Options(bool allFiles, bool crc) {
   FileScanOptions o;
-  std::tie(o.allFiles, o.crc, o.useEntryTypes, o.pauseMs) =
-      std::tie(allFiles, crc, useEntryTypes, pauseMs);
+  o.allFiles = allFiles, o.crc = crc;
   return o;
 }
 
@@ -121,8 +119,8 @@ class HostileTree : public testing::Test {
 
   static std::string Root() { return tree_->path().string(); }
   static ScanResult Scan(Mode mode, bool useEntryTypes, const std::string& rootEnd = "") {
-    FileScanOptions o = Options(mode.allFiles, mode.crc, useEntryTypes);
-    o.ignoreValues = {"", "*CACHE"};
+    FileScanOptions o = Options(mode.allFiles, mode.crc);
+    o.useEntryTypes = useEntryTypes, o.ignoreValues = {"", "*CACHE"};
     return ::Scan(Root() + rootEnd, o);
   }
 
@@ -200,7 +198,8 @@ TEST(FileScan, EntriesSwappedAfterTheDirectoryReadAreNeitherFollowedNorRead) {
     };
     for (int i = 0; i < 48; ++i)
       top.Write("root/d" + std::to_string(i / 4) + "/f" + std::to_string(i % 4), ElfHeader());
-    FileScanOptions o = Options(mode & 1, mode & 2, mode & 4, 1);
+    FileScanOptions o = Options(mode & 1, mode & 2);
+    o.useEntryTypes = mode & 4, o.pauseMs = 1;
     o.sleep = [&, swapped = false](int) mutable {
       for (int d = 0; d < 12 && !swapped; ++d) {
         const fs::path dir = root / ("d" + std::to_string(d));
@@ -256,21 +255,15 @@ std::pair<size_t, size_t> ResidentPages(const fs::path& path) {
   return {cached, pages.size()};
 }
 
-// Whether `dir` is on a file system whose files live in memory alone.
-bool InMemoryOnly(const fs::path& dir) {
-  struct statfs fsInfo {};
-  return statfs(dir.c_str(), &fsInfo) == 0 &&
-         (fsInfo.f_type == TMPFS_MAGIC || fsInfo.f_type == RAMFS_MAGIC);
-}
-
 // The scan gives back the pages it brought into the page cache, the
 // checksum's of a file of several windows, with a hole or not, included;
-// a file cached in full before stays so. The tree is on a disk: /var/tmp
-// where the temporary folder is a tmpfs.
+// a file cached in full before stays so. The tree is on a disk, in /var/tmp
+// (the temporary folder is often a tmpfs).
 TEST(FileScan, LeavesThePageCacheAsItFoundIt) {
-  const fs::path base = InMemoryOnly(fs::temp_directory_path()) ? "/var/tmp" : fs::temp_directory_path();
-  if (InMemoryOnly(base)) GTEST_SKIP() << base << " is on a tmpfs: no page cache to give back";
-  TempDir tree(base);
+  struct statfs disk {};
+  ASSERT_EQ(statfs("/var/tmp", &disk), 0);
+  if (disk.f_type == TMPFS_MAGIC || disk.f_type == RAMFS_MAGIC) GTEST_SKIP() << "/var/tmp: tmpfs";
+  TempDir tree("/var/tmp");
   const std::string big = ElfHeader(2, 1, 1, 0, 5 << 20), text(64 << 10, 't');
   for (const char* name : {"big", "sparse", "warm"}) tree.Write(name, big);
   tree.Write("text", text);
