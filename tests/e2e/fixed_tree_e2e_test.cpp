@@ -61,6 +61,7 @@ TEST(FixedTreeE2E, DocumentIsTheKnownOne) {
   const fs::path scan = FindScanFile(out.path());
   ASSERT_FALSE(scan.empty()) << r.out << r.err;
   EXPECT_EQ(r.exitStatus, 0);
+  EXPECT_EQ(r.out.find('\r'), std::string::npos) << r.out;  // no progress line off a terminal
   std::string message;
   EXPECT_TRUE(XmlWellFormed(scan, &message)) << message;
   const std::string doc = Normalized(ReadFile(scan), tree.path().string());
