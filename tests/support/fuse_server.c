@@ -38,21 +38,16 @@ static void served(const char* call, const char* path) {
   while (options.block) pause();
 }
 
-// "/elf<n>" for an n below the file count.
-static int is_file(const char* path) {
-  int n, end = 0;
-  return sscanf(path, "/elf%d%n", &n, &end) == 1 && path[end] == '\0' && n >= 0 &&
-         n < options.files;
-}
-
 static int do_getattr(const char* path, struct stat* st, struct fuse_file_info* fi) {
   (void)fi;
   served("getattr", path);
   memset(st, 0, sizeof *st);
+  int n, end = 0;
   if (strcmp(path, "/") == 0) {
     st->st_mode = S_IFDIR | 0755;
     st->st_nlink = 2;
-  } else if (is_file(path)) {
+  } else if (sscanf(path, "/elf%d%n", &n, &end) == 1 && path[end] == '\0' && n >= 0 &&
+             n < options.files) {  // "/elf<n>" for an n below the file count
     st->st_mode = S_IFREG | 0755;
     st->st_nlink = 1;
     st->st_size = sizeof elf;
