@@ -56,10 +56,6 @@ TEST(Hypervisor, LeavesQueriedAndSignatureKept) {
 
 // This processor names a hypervisor exactly when the kernel saw one.
 TEST(Hypervisor, RealProcessorAnswers) {
-  char out[13];
-  std::memset(out, 'x', sizeof out);
-  Cpuid(0, out);
-  EXPECT_EQ(out[12], '\0');
 #if defined(__x86_64__) || defined(__i386__)
   std::ifstream cpuinfo("/proc/cpuinfo");
   std::string line;
