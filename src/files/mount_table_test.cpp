@@ -90,8 +90,7 @@ TEST(MountTable, DecisionsBelowTheRoot) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    MountDecisions decisions(ParseMountInfo(c.table), c.root,
-                             FileSystemFilter(kDefaults),
+    MountDecisions decisions(ParseMountInfo(c.table), c.root, FileSystemFilter(kDefaults),
                              [](std::string_view relative) { return relative == "/ign"; });
     for (const auto& [path, decision] : c.asked) {
       SCOPED_TRACE(path);
