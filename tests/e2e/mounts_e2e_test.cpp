@@ -33,17 +33,17 @@ TEST(MountsE2E, KernelNetworkFuseOverlayAndBindMountsBelowTheRoot) {
   TempDir tree, out;  // the tree gets a tmpfs of its own in the namespace
   const std::string t = tree.path().string(), o = out.path().string(), root = t + "/root";
   const struct {
-    std::string name, section;  // the agent's run, and its [IgnoreFileSystems]
-    std::string files;          // the rows, below the root
+    std::string name;                  // the run: no [IgnoreFileSystems], or an empty one
+    std::string files;                 // the rows, below the root
     std::vector<std::string> skipped;  // "skip " lines, below the root
   } runs[] = {
-      {"absent", "", "/layer/l1\n/usr/bin/a\n",
+      {"absent", "/layer/l1\n/usr/bin/a\n",
        {"/c1: overlay file system", "/c2: overlay file system", "/dead: fuse.sshfs file system",
         "/live: fuse.sshfs file system", "/bind: bind mount of " + root, "/proc: proc file system",
         "/bound: proc file system", "/sys: sysfs file system"}},
       // The dead server is gone by now; with nothing ignored the live one is walked.
-      {"empty", "[IgnoreFileSystems]\n",
-       "/c1/l1\n/c2/l1\n/layer/l1\n/live/elf0\n/usr/bin/a\n", {"/bind: bind mount of " + root}},
+      {"empty", "/c1/l1\n/c2/l1\n/layer/l1\n/live/elf0\n/usr/bin/a\n",
+       {"/bind: bind mount of " + root}},
   };
   const std::string elf = "printf '\\177ELF\\2\\1\\1\\0payload!' >";
   std::string script =
@@ -59,11 +59,10 @@ TEST(MountsE2E, KernelNetworkFuseOverlayAndBindMountsBelowTheRoot) {
       "run() { mkdir \"$O/$1\"; printf '[Settings]\\nFiles=1\\nMsi=0\\nShortcuts=0\\nLog=1\\n"
       "OutputFolder=%s\\n%b' \"$O/$1\" \"$2\" >\"$O/$1.ini\"; "
       "timeout 60 \"$A\" \"$O/$1.ini\" \"$3\" >\"$O/$1.out\" 2>&1 || echo \"$?\" >\"$O/$1.failed\"; }\n";
-  for (const auto& r : runs) {
-    if (r.name == "empty") script += "cp \"$O/live.calls\" \"$O/before-empty.calls\"; umount -l root/dead\n";
-    script += "run " + r.name + " '" + r.section + "' \"$T/root\"\n";
-  }
-  script += "run on-fuse '' \"$T/root/live\"\nrun on-proc '' /proc\n";
+  script += "run absent '' \"$T/root\"\n"
+            "cp \"$O/live.calls\" \"$O/before-empty.calls\"; umount -l root/dead\n"
+            "run empty '[IgnoreFileSystems]\\n' \"$T/root\"\n"
+            "run on-fuse '' \"$T/root/live\"\nrun on-proc '' /proc\n";
   const AgentResult setup =
       e2e::Run("/usr/bin/env", {"T=" + t, "O=" + o, "F=" FUSE_SERVER_PATH, "A=" + AgentPath().string(),
                            "/usr/bin/unshare", "-m", "--propagation", "private", "--pid", "--fork",
