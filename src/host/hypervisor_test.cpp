@@ -11,10 +11,7 @@ namespace {
 
 constexpr uint32_t kBase = 0x40000000;
 
-struct Leaf {
-  uint32_t eax;
-  std::string bytes;  // up to 12 signature bytes
-};
+using Leaf = std::pair<uint32_t, std::string>;  // EAX, and up to 12 signature bytes
 
 // The signature a processor answering from `leaves` gives, and the leaves
 // asked; `present` sets the hypervisor bit of leaf 1.
@@ -30,8 +27,9 @@ std::pair<std::string, std::vector<uint32_t>> Probe(const std::map<uint32_t, Lea
     }
     const auto it = leaves.find(leaf);
     if (it == leaves.end()) return 0u;
-    std::memcpy(out, it->second.bytes.data(), std::min<size_t>(12, it->second.bytes.size()));
-    return it->second.eax;
+    const auto& [eax, bytes] = it->second;
+    std::memcpy(out, bytes.data(), std::min<size_t>(12, bytes.size()));
+    return eax;
   });
   return {signature, asked};
 }
