@@ -23,8 +23,7 @@ std::string Normalized(std::string doc, const std::string& root) {
                              "LogicalCpuCount|Virtual|TotalMemory|ProcessorFrequency|"
                              "ProcessorType|c6)=\"[^\"]*\"");
   doc = std::regex_replace(doc, hostValue, " $1=\"*\"");
-  const size_t disks = doc.find("\t<Harddisks>");
-  if (disks != std::string::npos) doc.erase(disks, doc.find("</Harddisks>\r\n") + 14 - disks);
+  doc = std::regex_replace(doc, std::regex("\t<Harddisks>[\\s\\S]*?</Harddisks>\r\n"), "");
   for (size_t at; (at = doc.find(root)) != std::string::npos;) doc.replace(at, root.size(), "ROOT");
   // Rows come in the file system's directory order: sort them.
   const size_t begin = doc.find("\t<rs:data>\r\n") + 12, end = doc.find("\t</rs:data>");
