@@ -94,8 +94,7 @@ class HostileTree : public testing::Test {
                                     {true, false, "all files"}, {true, true, "all files, CRC"}};
 
   static void SetUpTestSuite() {
-    tree_ = new TempDir;
-    const TempDir& tree = *tree_;
+    const TempDir& tree = *(tree_ = new TempDir);
     const std::pair<std::string, std::string> files[] = {
         {"c32", ElfHeader(1, 1)}, {"c64be", ElfHeader(2, 2)}, {"nine", ElfHeader(2, 1, 1, 0, 1)},
         {"eight", ElfHeader(2, 1, 1, 0, 0)}, {"abi3", ElfHeader(2, 1, 1, 3)},
