@@ -14,43 +14,36 @@
 
 namespace {
 
+// Feeds `bytes` in pieces of `piece` while the parser needs more; gives how
+// many bytes it took.
+template <typename Parser>
+size_t FeedInPieces(Parser& parser, std::string_view bytes, size_t piece) {
+  size_t at = 0;
+  for (; at < bytes.size() && parser.state() == Parser::State::kNeedMore; at += piece)
+    parser.Feed(bytes.substr(at, piece));
+  return std::min(at, bytes.size());
+}
+
 HttpResponseParser Parse(std::string_view bytes, size_t piece) {
   HttpResponseParser parser;
-  for (size_t at = 0; at < bytes.size() && parser.state() == HttpResponseParser::State::kNeedMore;
-       at += piece)
-    parser.Feed(bytes.substr(at, piece));
+  FeedInPieces(parser, bytes, piece);
   if (parser.state() == HttpResponseParser::State::kNeedMore) parser.EndOfStream();
   return parser;
 }
 
-// The parser, and what the tunnel would carry: the early bytes and those not fed.
-struct Connected {
-  ConnectAnswerParser parser;
-  std::string tunnel;
-};
-
-Connected ParseConnect(std::string_view bytes, size_t piece) {
-  Connected c;
-  size_t at = 0;
-  for (; at < bytes.size() && c.parser.state() == ConnectAnswerParser::State::kNeedMore; at += piece)
-    c.parser.Feed(bytes.substr(at, piece));
-  if (c.parser.state() == ConnectAnswerParser::State::kComplete)
-    c.tunnel = c.parser.early() + std::string(bytes.substr(std::min(at, bytes.size())));
-  return c;
-}
-
 void CheckConnectAnswer(std::string_view bytes, size_t piece) {
-  const Connected whole = ParseConnect(bytes, bytes.size() + 1);
-  const Connected split = ParseConnect(bytes, piece);
-  const ConnectAnswerParser& w = whole.parser;
-  const ConnectAnswerParser& p = split.parser;
-  if (w.state() != p.state() || w.status() != p.status() || w.statusLine() != p.statusLine() ||
-      whole.tunnel != split.tunnel)
-    std::abort();
+  ConnectAnswerParser w, p;
+  const size_t wholeFed = FeedInPieces(w, bytes, bytes.size() + 1);
+  const size_t splitFed = FeedInPieces(p, bytes, piece);
   const bool complete = w.state() == ConnectAnswerParser::State::kComplete;
+  // What the tunnel would carry: the early bytes and those not fed.
+  const std::string tunnel = complete ? w.early() + std::string(bytes.substr(wholeFed)) : "";
+  if (w.state() != p.state() || w.status() != p.status() || w.statusLine() != p.statusLine() ||
+      (complete && tunnel != p.early() + std::string(bytes.substr(splitFed))))
+    std::abort();
   if (complete != (w.status() != 0) || (complete && w.status() < 200)) std::abort();
   if (w.statusLine().size() > kMaxConnectAnswerBytes) std::abort();
-  if (!bytes.ends_with(whole.tunnel)) std::abort();
+  if (!bytes.ends_with(tunnel)) std::abort();
 }
 
 }  // namespace

@@ -117,8 +117,12 @@ void BM_FileCrc32(benchmark::State& state) {
   Measure(state, [] { return FileCrc32(File().path.c_str()); });
 }
 
+const char* BaselineAgent() { return std::getenv("FILES_BENCH_BASELINE_AGENT"); }
+
 // The whole agent listing the file's directory: its start and the row
-// included, which are next to nothing beside the checksum.
+// included, which are next to nothing beside the checksum. With a baseline
+// agent, that build too, interleaved.
+template <bool kBaseline>
 void BM_AgentCrc(benchmark::State& state) {
   const std::string out = TempPath("scanunix_bench_crc.out"), ini = out + "/bench.ini";
   std::filesystem::create_directories(out);
@@ -126,7 +130,7 @@ void BM_AgentCrc(benchmark::State& state) {
                      << "OutputFolder=" << out << "\n";
   File();
   for (auto _ : state) {
-    const AgentRun run = RunAgent(BuiltAgent(), ini, File().dir);
+    const AgentRun run = RunAgent(kBaseline ? BaselineAgent() : BuiltAgent(), ini, File().dir);
     state.SetIterationTime(run.cpuSeconds);
     state.counters["peak_rss_KiB"] = static_cast<double>(run.peakRssKiB);
     if (!run.ok) state.SkipWithError("agent failed");
@@ -195,16 +199,21 @@ int main(int argc, char** argv) {
   AddCpuBenchmark("BM_ZlibMallocPlacedBuffer", BM_ZlibMallocPlacedBuffer, 2);
   AddCpuBenchmark("BM_ZlibWith4096Reads", BM_ZlibWith4096Reads, 2);
   AddCpuBenchmark("BM_FileCrc32", BM_FileCrc32, 2);
-  AddCpuBenchmark("BM_AgentCrc", BM_AgentCrc, 2);
+  AddCpuBenchmark("BM_AgentCrc", BM_AgentCrc<false>, 2);
+  if (BaselineAgent()) AddCpuBenchmark("BM_BaselineAgentCrc", BM_AgentCrc<true>, 2);
   AddCpuBenchmark("BM_PortableSlicingBy16", BM_PortableSlicingBy16, 2);
   AddCpuBenchmark("BM_ZlibInMemory", BM_ZlibInMemory, 2);
   AddCpuBenchmark("BM_Crc32UpdateInMemory", BM_Crc32UpdateInMemory, 2);
   AddCpuBenchmark("BM_SparseFileCrc32", BM_SparseFileCrc32, 100)->Unit(benchmark::kMicrosecond);
-  return RunWithRatios(argc, argv,
-                       {{"BM_ZlibMallocPlacedBuffer", "BM_Zlib"},
-                        {"BM_ZlibWith4096Reads", "BM_Zlib"},
-                        {"BM_FileCrc32", "BM_Zlib"},
-                        {"BM_AgentCrc", "BM_Zlib"},
-                        {"BM_PortableSlicingBy16", "BM_Zlib"},
-                        {"BM_Crc32UpdateInMemory", "BM_ZlibInMemory"}});
+  std::vector<Ratio> ratios = {{"BM_ZlibMallocPlacedBuffer", "BM_Zlib"},
+                               {"BM_ZlibWith4096Reads", "BM_Zlib"},
+                               {"BM_FileCrc32", "BM_Zlib"},
+                               {"BM_AgentCrc", "BM_Zlib"},
+                               {"BM_PortableSlicingBy16", "BM_Zlib"},
+                               {"BM_Crc32UpdateInMemory", "BM_ZlibInMemory"}};
+  if (BaselineAgent()) {
+    ratios.push_back({"BM_BaselineAgentCrc", "BM_Zlib"});
+    ratios.push_back({"BM_AgentCrc", "BM_BaselineAgentCrc"});
+  }
+  return RunWithRatios(argc, argv, ratios);
 }

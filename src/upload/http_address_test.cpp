@@ -16,7 +16,6 @@ TEST(ParseHttpAddress, SplitsHostPathAndPortAndSeesHttps) {
            {"http://server:/x", {"server", "/x/", 80}},
            {"http://" + longHost + "/p", {longHost, "/p/", 80}},  // kept whole
            {"http://[2001:db8::1]:8080/inv/", {"[2001:db8::1]", "/inv/", 8080}},
-           {"https://[::1]/x", {"[::1]", "/x/", 443, true}},
            {"http://[::1", {"[::1", "/", 80}},  // unclosed: no port to find
            {"", {"", "", 80}}}) {
     const HttpTarget got = ParseHttpAddress(address);

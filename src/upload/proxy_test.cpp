@@ -40,7 +40,6 @@ TEST(ChooseProxy, SettingThenEnvironmentForTheSchemeUnlessNoProxy) {
   const ProxyEnvironment env{"http://plain:1", "http://secure:2", "skip.example, .corp ,[::1]"};
   using Case = std::tuple<std::string, std::string, ProxyEnvironment, std::string>;
   for (const auto& [setting, address, environment, want] : std::vector<Case>{
-           {"", "http://inv.example/", env, "plain"},
            {"", "https://inv.example/", env, "secure"},
            {"", "https://SKIP.example/", env, ""},
            {"", "http://a.skip.example/", env, ""},

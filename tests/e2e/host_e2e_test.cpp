@@ -2,7 +2,6 @@
 // from a host made to look different in private mount and network namespaces.
 #include <gtest/gtest.h>
 
-#include <iostream>
 #include <optional>
 
 #include "agent_runner.h"
@@ -22,29 +21,32 @@ std::optional<AgentResult> RunIsolated(const std::string& flags, const std::stri
   return r;
 }
 
-TEST(HostE2E, ProcessorsAndFirstDiskOfALargeServer) {
+// A 64-bit ARM server: its cpuinfo, a sysfs processor tree of two packages
+// and an NVMe disk laid over this host's.
+TEST(HostE2E, ProcessorsAndFirstDiskOfAnArmServer) {
   TempDir fake, out;
-  std::string cpuinfo;
-  for (int i = 0; i < 256; ++i)
-    cpuinfo += "processor\t: " + std::to_string(i) + "\nmodel name\t: AMD EPYC 9754\n"
-               "cpu cores\t: 128\nflags\t\t: " + std::string(600, 'f') + "\n\n";
   const std::string nvme = "devices/pci0000:00/0000:00:04.0/nvme/nvme0/nvme0n1";
   fake.Write(nvme + "/size", "8589934592\n");  // 4 TiB
   fake.Write(nvme + "/removable", "0\n");
   fake.Write(nvme + "/device/model", "Samsung SSD 990 PRO 4TB \n");
   // /sys/block holds links into the fake tree; /dev/sda, where there is one,
   // answers no identity request.
-  const std::string server = "[ ! -e /dev/sda ] || mount --bind /dev/null /dev/sda\n"
-                             "mount --bind " + fake.Write("cpuinfo", cpuinfo).string() +
-                             " /proc/cpuinfo\nmount -t tmpfs tmpfs /sys/block\n";
+  const std::string server =
+      "[ ! -e /dev/sda ] || mount --bind /dev/null /dev/sda\nmount --bind " SCANUNIX_TEST_DATA
+      "/cpuinfo/raspberry_pi4_cortex_a72 /proc/cpuinfo\nmount -t tmpfs tmpfs /sys/block\n"
+      "mount -t tmpfs tmpfs /sys/devices/system/cpu\ncd /sys/devices/system/cpu\n"
+      "for i in 0 1 2 3; do mkdir -p cpu$i/topology cpu0/cpufreq; cd cpu$i/topology\n"
+      "echo $((i / 2)) >physical_package_id; echo $((i % 2)) >core_id; cd ../..; done\n"
+      "echo 1800000 >cpu0/cpufreq/cpuinfo_max_freq\ncd /\n";
   const auto r = RunIsolated("-m", server + "ln -s " + (fake / nvme).string() + " /sys/block/", out,
                              "Log=-1");
   if (!r) GTEST_SKIP() << "cannot bind-mount over /proc and /sys here";
   const std::string doc = ReadFile(FindScanFile(out.path()));
-  EXPECT_EQ(AttributeValue(doc, "PhysicalCpuCount") + " " + AttributeValue(doc, "LogicalCpuCount"),
-            "256 128");
-  EXPECT_EQ(AttributeValue(doc, "Model") + " " + AttributeValue(doc, "Size"),
-            "Samsung SSD 990 PRO 4TB 8589934592");
+  for (const auto& [name, value] : std::vector<std::pair<std::string, std::string>>{
+           {"ProcessorType", "ARM Cortex-A72"}, {"ProcessorFrequency", "1800"},
+           {"PhysicalCpuCount", "4"}, {"LogicalCpuCount", "2"},
+           {"Model", "Samsung SSD 990 PRO 4TB"}, {"Size", "8589934592"}})
+    EXPECT_EQ(AttributeValue(doc, name), value) << name;
   EXPECT_EQ(r->out, "\nFinished, saved to: " + FindScanFile(out.path()).string() + "\n");
   // No disk at all: said at Log=1, never at -1.
   for (const std::string level : {"Log=1", "Log=-1"}) {
@@ -58,36 +60,12 @@ TEST(HostE2E, ProcessorsAndFirstDiskOfALargeServer) {
   }
 }
 
-// The ARM facts of a Raspberry Pi 4: its cpuinfo and a sysfs processor tree
-// laid over this host's.
-TEST(HostE2E, ProcessorOfA64BitArmBoard) {
-  TempDir out;
-  std::string cpus = "mount -t tmpfs tmpfs /sys/devices/system/cpu\ncd /sys/devices/system/cpu\n";
-  for (int i = 0; i < 4; ++i)
-    cpus += "mkdir -p cpu" + std::to_string(i) + "/topology\necho 0 >cpu" + std::to_string(i) +
-            "/topology/physical_package_id\necho " + std::to_string(i) + " >cpu" +
-            std::to_string(i) + "/topology/core_id\n";
-  const auto r = RunIsolated("-m",
-                             "mount --bind " SCANUNIX_TEST_DATA "/cpuinfo/raspberry_pi4_cortex_a72"
-                             " /proc/cpuinfo\n" + cpus +
-                                 "mkdir cpu0/cpufreq\n"
-                                 "echo 1800000 >cpu0/cpufreq/cpuinfo_max_freq\ncd /\n",
-                             out, "Log=-1");
-  if (!r) GTEST_SKIP() << "cannot bind-mount over /proc and /sys here";
-  const std::string doc = ReadFile(FindScanFile(out.path()));
-  EXPECT_EQ(AttributeValue(doc, "ProcessorType"), "ARM Cortex-A72");
-  EXPECT_EQ(AttributeValue(doc, "ProcessorFrequency"), "1800");
-  EXPECT_EQ(AttributeValue(doc, "LogicalCpuCount"), "4");
-  EXPECT_EQ(AttributeValue(doc, "PhysicalCpuCount"), "4");
-}
-
-TEST(HostE2E, NetworkIdentityOfTodaysInterfaceNamesBridgesBondsAndIpv6) {
+TEST(HostE2E, NetworkIdentityOfTodaysInterfaceNamesBridgesAndIpv6) {
   // A veth pair: ens5 gets the lower interface number, enp3s0 the other.
   const std::string pair =
       "ip link add enp3s0 type veth peer name ens5\n"
       "ip link set ens5 address 02:00:00:00:00:05 up\nip addr add 10.1.1.5/24 dev ens5\n"
       "ip link set enp3s0 address 02:00:00:00:03:00 up\nip addr add 10.9.8.7/24 dev enp3s0\n";
-  const std::string route = "ip route add default via 10.9.8.1 dev enp3s0\n";
   // eth0, always the one that names the host, and a peer that is up.
   const std::string eth0 = "ip link add eth0 type veth peer name peer0\nip link set peer0 up\n"
                            "ip link set eth0 address 02:00:00:00:00:e0\n";
@@ -97,22 +75,17 @@ TEST(HostE2E, NetworkIdentityOfTodaysInterfaceNamesBridgesBondsAndIpv6) {
   const struct {
     std::string setup, mac, ip;
     std::string domain = "(any)";
-    bool optional = false;  // the machine may lack what the setup needs
   } cases[] = {
-      {pair + route, "020000000300", "10.9.8.7"},  // the default route's interface
+      // The default route's interface.
+      {pair + "ip route add default via 10.9.8.1 dev enp3s0\n", "020000000300", "10.9.8.7"},
       {pair, "020000000005", "10.1.1.5"},          // else the lowest-numbered one that is up
       {"true", "", ""},                            // nothing but a loopback
       // eth0 first, as ever, even when down; the address of the interface that routes.
-      {"ip link add eth0 type veth peer name ens5\nip link set eth0 address 02:00:00:00:00:e0\n"
-       "ip link set ens5 up\nip addr add 10.1.1.5/24 dev ens5\n"
-       "ip route add default via 10.1.1.1 dev ens5\n",
+      {eth0 + "ip addr add 10.1.1.5/24 dev peer0\nip route add default via 10.1.1.1 dev peer0\n",
        "0200000000E0", "10.1.1.5"},
       {eth0 + "ip link add br0 type bridge\nip link set eth0 master br0 up\nip link set br0 up\n"
               "ip addr add 10.3.0.5/24 dev br0\nmount -t sysfs sysfs /sys\n",
        "0200000000E0", "10.3.0.5"},
-      {eth0 + "ip link add bond0 type bond\nip link set eth0 master bond0\nip link set bond0 up\n"
-              "ip addr add 10.4.0.5/24 dev bond0\nmount -t sysfs sysfs /sys\n",
-       "0200000000E0", "10.4.0.5", "(any)", true},
       // IPv6 only: no IPv4 address anywhere, the domain from the IPv6 name.
       {eth0 + "ip link set eth0 up\nip addr add 2001:db8::5/64 dev eth0 nodad\nhostname web01\n"
               "mount --bind " + hosts + " /etc/hosts\n",
@@ -122,10 +95,6 @@ TEST(HostE2E, NetworkIdentityOfTodaysInterfaceNamesBridgesBondsAndIpv6) {
     SCOPED_TRACE(c.setup);
     TempDir out;
     const auto r = RunIsolated("-mnu", c.setup, out, "");
-    if (!r && c.optional) {
-      std::cout << "skipped, the kernel cannot make this device here (no module?):\n" << c.setup;
-      continue;
-    }
     if (!r) GTEST_SKIP() << "cannot make network namespaces, veth pairs and bridges here";
     const fs::path scan = FindScanFile(out.path());
     const std::string doc = ReadFile(scan);

@@ -1,20 +1,17 @@
 #include "loopback_server.h"
 
 #include <arpa/inet.h>
-#include <poll.h>
 #include <sys/socket.h>
+#include <sys/time.h>
 
 #include <stdexcept>
 
 UniqueFd ListenOnLoopback(int& port, const std::string& address) {
   const bool v6 = address.find(':') != std::string::npos;
   UniqueFd fd(::socket(v6 ? AF_INET6 : AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
-  sockaddr_in6 sa6{};
-  sockaddr_in sa4{};
-  sa6.sin6_family = AF_INET6;
-  sa6.sin6_port = htons(static_cast<uint16_t>(port));
-  sa4.sin_family = AF_INET;
-  sa4.sin_port = htons(static_cast<uint16_t>(port));
+  const uint16_t networkPort = htons(static_cast<uint16_t>(port));
+  sockaddr_in6 sa6{AF_INET6, networkPort, 0, {}, 0};
+  sockaddr_in sa4{AF_INET, networkPort, {}, {}};
   const int one = 1;
   ::setsockopt(fd.Get(), SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
   auto* sa = v6 ? reinterpret_cast<sockaddr*>(&sa6) : reinterpret_cast<sockaddr*>(&sa4);
@@ -31,14 +28,11 @@ UniqueFd ListenOnLoopback(int& port, const std::string& address) {
 
 LoopbackServer::LoopbackServer(std::vector<Handler> handlers, int port, const std::string& address)
     : port_(port), listener_(ListenOnLoopback(port_, address)) {
+  // A client that never comes (or never finishes) cannot hold a test.
+  const timeval limit{kServeSeconds, 0};
+  ::setsockopt(listener_.Get(), SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
   thread_ = std::thread([this, handlers = std::move(handlers)] {
     for (const Handler& handler : handlers) {
-      // A client that never comes (or never finishes) cannot hold a test.
-      pollfd pfd{listener_.Get(), POLLIN, 0};
-      int ready;
-      do ready = ::poll(&pfd, 1, kServeSeconds * 1000);
-      while (ready == -1 && errno == EINTR);
-      if (ready != 1 || (pfd.revents & POLLIN) == 0) return;
       int fd;
       do fd = ::accept4(listener_.Get(), nullptr, nullptr, SOCK_CLOEXEC);
       while (fd == -1 && errno == EINTR);

@@ -26,18 +26,15 @@ Tinyproxy::Tinyproxy(const std::string& basicAuth) {
       ::execl("/usr/bin/tinyproxy", "tinyproxy", "-d", "-c", conf.c_str(), nullptr);
     ::_exit(127);
   }
-  // Up once it takes a connection; a few seconds at most.
-  for (int i = 0; i < 100 && pid_ > 0; ++i) {
-    TcpConnection probe;
-    if (probe.Connect("127.0.0.1", port)) {
+  // Up once it takes a connection, a few seconds at most; none if it ended.
+  for (int i = 0; i < 100 && pid_ > 0 && port_ == 0; ++i) {
+    if (TcpConnection().Connect("127.0.0.1", port)) {
       port_ = port;
-      return;
-    }
-    if (::waitpid(pid_, nullptr, WNOHANG) == pid_) {
+    } else if (::waitpid(pid_, nullptr, WNOHANG) == pid_) {
       pid_ = -1;
-      return;
+    } else {
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
   }
 }
 
