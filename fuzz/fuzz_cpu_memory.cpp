@@ -6,6 +6,7 @@
 #include <string>
 #include <string_view>
 
+#include "base/text.h"
 #include "check.h"
 #include "host/arm_cpu.h"
 #include "host/hardware.h"
@@ -13,11 +14,7 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string_view text(reinterpret_cast<const char*>(data), size);
   size_t processors = 0;
-  for (size_t at = 0; at <= text.size();) {
-    const size_t end = std::min(text.find('\n', at), text.size());
-    processors += text.substr(at, end - at).starts_with("processor\t: ");
-    at = end + 1;
-  }
+  ForEachLine(text, [&](std::string_view line) { processors += line.starts_with("processor\t: "); });
   const CpuFacts cpu = ParseCpuInfo(text);
   Check(cpu.count == std::to_string(processors));
   for (const std::string* value : {&cpu.type, &cpu.mhz, &cpu.cores, &cpu.implementer, &cpu.part})

@@ -1,10 +1,10 @@
 // Release files: a keyed value is one line's text, without its quotes.
 #include <cstdint>
-#include <cstdlib>
 #include <optional>
 #include <string>
 #include <string_view>
 
+#include "check.h"
 #include "host/identity.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -12,9 +12,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   for (const std::string_view key : {"PRETTY_NAME=", "DISTRIB_DESCRIPTION="}) {
     const std::optional<std::string> value = KeyedValue(text, key);
     if (!value) continue;
-    if (text.find(key) == std::string_view::npos) std::abort();
-    if (value->find('\n') != std::string::npos || text.find(*value) == std::string_view::npos)
-      std::abort();
+    Check(text.find(key) != std::string_view::npos && value->find('\n') == std::string::npos &&
+          text.find(*value) != std::string_view::npos);
   }
   return 0;
 }

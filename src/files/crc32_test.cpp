@@ -88,8 +88,7 @@ TEST(FileCrc, DenseAndSparseFilesAsIfReadInFull) {
       {5 * kMiB, {0, kMiB - 1, 2 * kMiB + 4096, 5 * kMiB - 1}}, {0, {}}};  // 0: the huge one
   for (auto [size, data] : layouts) {
     const std::string path = (dir / "file").string();
-    std::remove(path.c_str());
-    const UniqueFd fd(open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644));
+    const UniqueFd fd(open(path.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
     if (size == 0) {
       for (const uint64_t huge : {uint64_t{4} << 60, uint64_t{8} << 40})
         if (size == 0 && ftruncate(fd.Get(), static_cast<off_t>(huge)) == 0) size = huge;
@@ -122,7 +121,7 @@ TEST(FileCrc, DenseAndSparseFilesAsIfReadInFull) {
         << "no holes here";
     EXPECT_EQ(FileCrc32(path.c_str()), crcOf(size)) << size << " " << data.size() << " extents";
     CrcReader reader;
-    for (const bool dense : {false, true}) {
+    for (const bool dense : {false, true})
       for (const uint64_t seen : {size / 2 + 1, size + kMiB}) {
         if (size > 64 * kMiB) continue;  // not read through
         struct stat then = st;
@@ -131,7 +130,6 @@ TEST(FileCrc, DenseAndSparseFilesAsIfReadInFull) {
         EXPECT_EQ(reader.Continue(fd.Get(), ~0u, 0, then) ^ ~0u, crcOf(std::min(seen, size)))
             << dense << seen;
       }
-    }
   }
 }
 

@@ -13,23 +13,14 @@ TEST(MountTable, ParsesRealLines) {
     const char* line;
     MountEntry parsed;  // id 0: the line is left out
   } cases[] = {
-      {"312 26 0:52 / /home/shared rw,relatime shared:150 - nfs4 srv:/export/home "
-       "rw,vers=4.2,hard,proto=tcp",
-       {312, 26, "0:52", "/", "/home/shared", "nfs4"}},
-      {"90 26 0:60 / /mnt/share\\040drive rw,relatime - cifs //fs/share rw,vers=3.1.1",
-       {90, 26, "0:60", "/", "/mnt/share drive", "cifs"}},
       {"45 26 0:41 / /net rw,relatime shared:30 master:2 - autofs systemd-1 rw,fd=29,direct",
        {45, 26, "0:41", "/", "/net", "autofs"}},
       {"29 1 0:26 /@ / rw,relatime shared:1 - btrfs /dev/nvme0n1p2 rw,subvolid=256,subvol=/@",
        {29, 1, "0:26", "/@", "/", "btrfs"}},
-      {"66 29 0:26 /@home /home rw,relatime shared:33 - btrfs /dev/nvme0n1p2 rw,subvol=/@home",
-       {66, 29, "0:26", "/@home", "/home", "btrfs"}},
-      {"120 26 0:70 / /mnt/remote rw,nosuid - fuse.sshfs u@h:/ rw,user_id=0",
-       {120, 26, "0:70", "/", "/mnt/remote", "fuse.sshfs"}},
       {"7 26 8:1 /a\\134b\\011c /x\\012y\\0\\8 rw - ext4 /dev/sda1 rw",
        {7, 26, "8:1", "/a\\b\tc", "/x\ny\\0\\8", "ext4"}},
-      {"", {}}, {"garbage", {}}, {"1 2 3:4 / /x rw shared:1", {}}, {"1 2 3:4 / /x rw -", {}},
-      {"x 2 3:4 / /x rw - ext4 d o", {}}, {"1 2 3:4 relative /x rw - ext4 d o", {}},
+      {"x 2 3:4 / /x rw - ext4 d o", {}}, {"1 2 3:4 / /x rw shared:1", {}},
+      {"1 2 3:4 / /x rw -", {}}, {"1 2 3:4 relative /x rw - ext4 d o", {}},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.line);
@@ -43,8 +34,6 @@ TEST(MountTable, ParsesRealLines) {
     EXPECT_EQ(mounts[0].mountPoint, c.parsed.mountPoint);
     EXPECT_EQ(mounts[0].type, c.parsed.type);
   }
-  EXPECT_EQ(ParseMountInfo("1 0 8:1 / / rw - ext4 a b\r\n2 1 0:5 / /proc rw - proc p rw").size(),
-            2u);
 }
 
 TEST(MountTable, FilterTypes) {
@@ -53,12 +42,9 @@ TEST(MountTable, FilterTypes) {
     const char* type;
     bool byDefault, byNone, byFuse;
   } cases[] = {
-      {"nfs4", true, false, false},        {"fuse.sshfs", true, false, true},
-      {"fuse", true, false, true},         {"fuseblk", false, false, true},
-      {"overlay", true, false, false},     {"autofs", true, false, false},
-      {"tmpfs", false, false, false},      {"squashfs", false, false, false},
-      {"ext4", false, false, false},       {"proc", true, true, true},
-      {"cgroup2", true, true, true},       {"nfsd", false, false, false},
+      {"nfs4", true, false, false}, {"fuse.sshfs", true, false, true},
+      {"fuseblk", false, false, true}, {"ext4", false, false, false},
+      {"proc", true, true, true}, {"nfsd", false, false, false},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.type);
@@ -104,8 +90,7 @@ TEST(MountTable, DecisionsBelowTheRoot) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    MountDecisions decisions(ParseMountInfo(c.table), c.root,
-                             FileSystemFilter(kDefaults),
+    MountDecisions decisions(ParseMountInfo(c.table), c.root, FileSystemFilter(kDefaults),
                              [](std::string_view relative) { return relative == "/ign"; });
     for (const auto& [path, decision] : c.asked) {
       SCOPED_TRACE(path);

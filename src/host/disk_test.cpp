@@ -10,6 +10,12 @@
 namespace {
 
 TEST(DriveIdentity, FieldsKeepPaddingAndTheSizeIsWhole) {
+  std::array<unsigned char, 512> record{};
+  std::memcpy(record.data() + 20, "Z1X2                ", 20);
+  std::memcpy(record.data() + 54, "ST1000 & Co                             ", 40);
+  const DiskIdentity disk = ParseDriveIdentity(record);
+  EXPECT_EQ(disk.model, "ST1000 & Co" + std::string(29, ' '));
+  EXPECT_EQ(disk.serial, "Z1X2" + std::string(16, ' '));
   const struct {
     uint16_t word83;  // 0x4400: valid, 48-bit addresses
     uint64_t lba28, lba48, sectors;
@@ -20,9 +26,6 @@ TEST(DriveIdentity, FieldsKeepPaddingAndTheSizeIsWhole) {
       {0xC400, 1000, 5000, 1000},  // word 83 not valid
   };
   for (const auto& c : cases) {
-    std::array<unsigned char, 512> record{};
-    std::memcpy(record.data() + 20, "Z1X2                ", 20);
-    std::memcpy(record.data() + 54, "ST1000 & Co                             ", 40);
     const auto words = [&](size_t first, size_t count, uint64_t value) {
       for (size_t i = 0; i < count; ++i, value >>= 16) {
         const auto word = static_cast<uint16_t>(value);
@@ -30,10 +33,7 @@ TEST(DriveIdentity, FieldsKeepPaddingAndTheSizeIsWhole) {
       }
     };
     words(83, 1, c.word83), words(60, 2, c.lba28), words(100, 4, c.lba48);
-    const DiskIdentity disk = ParseDriveIdentity(record);
-    EXPECT_EQ(disk.sectors, c.sectors) << c.lba48;
-    EXPECT_EQ(disk.model, "ST1000 & Co" + std::string(29, ' '));
-    EXPECT_EQ(disk.serial, "Z1X2" + std::string(16, ' '));
+    EXPECT_EQ(ParseDriveIdentity(record).sectors, c.sectors) << c.lba48;
   }
 }
 
@@ -52,21 +52,17 @@ TEST(SysfsDisk, FirstRealDiskInNameOrder) {
                     {{"serial", "vol-0a1b \n"}}};
   const SysDisk usb{"pci0000:00/usb1/1-1/host6/target6:0:0/6:0:0:0", "sda", "60062500", "1",
                     {{"device/model", "Flash Disk      \n"}}};
-  const SysDisk sas{"pci0000:00/0000:18:00.0/host0/target0:2:0/0:2:0:0", "sdb", "8589934592", "0",
-                    {{"device/model", "PERC H740P Mini \n"}}};
   const SysDisk card{"platform/mmc0/mmc0:0001", "mmcblk0", "0", "0", {}};
   const struct {
     std::vector<SysDisk> disks;
-    bool found;
     std::string model, serial;
-    uint64_t sectors;
+    uint64_t sectors;  // 0: no disk found
   } cases[] = {
-      {{loop, card, usb}, false, "", "", 0},
-      {{vda, loop}, true, "", "vol-0a1b", 536870912},
-      {{vda, nvme, loop}, true, "Samsung SSD 980 PRO 1TB", "S5GXNF0R123456", 1953525168},
-      {{usb, sas, card}, true, "PERC H740P Mini", "", 8589934592},  // 4 TiB
+      {{loop, card, usb}, "", "", 0},
+      {{vda, loop}, "", "vol-0a1b", 536870912},
+      {{vda, nvme, loop}, "Samsung SSD 980 PRO 1TB", "S5GXNF0R123456", 1953525168},
   };
-  for (const auto& [disks, found, model, serial, sectors] : cases) {
+  for (const auto& [disks, model, serial, sectors] : cases) {
     SCOPED_TRACE(testing::Message() << disks.size() << " disks, the first " << disks[0].name);
     scanunix_test::TempDir sys;
     sys.Dir("block");
@@ -78,7 +74,7 @@ TEST(SysfsDisk, FirstRealDiskInNameOrder) {
       std::filesystem::create_symlink("../" + dir, sys / ("block/" + d.name));
     }
     const auto disk = FindFirstDiskInSysfs(sys.path());
-    ASSERT_EQ(disk.has_value(), found);
+    ASSERT_EQ(disk.has_value(), sectors != 0);
     if (!disk) continue;
     EXPECT_EQ(disk->model, model);
     EXPECT_EQ(disk->serial, serial);

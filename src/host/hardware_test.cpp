@@ -63,7 +63,6 @@ TEST(CpuInfo, ArmFactsFromImplementerPartAndSysfs) {
     SCOPED_TRACE(c.cpuinfo.substr(0, 40) + " " + std::to_string(c.cpus));
     scanunix_test::TempDir sys;
     sys.Dir("cpufreq/policy0");
-    sys.Write("online", "0-" + std::to_string(c.cpus - 1) + "\n");
     for (int i = 0; i < c.cpus; ++i) {
       const std::string cpu = "cpu" + std::to_string(i) + "/topology/";
       sys.Write(cpu + "physical_package_id", std::to_string(i * c.packages / c.cpus) + "\n");

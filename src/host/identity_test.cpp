@@ -16,35 +16,27 @@ using scanunix_test::TempDir;
 TEST(OsDescription, FirstSourceThatExistsWins) {
   const std::string lsb = "DISTRIB_ID=Ubuntu\nDISTRIB_DESCRIPTION=\"Ubuntu 24.04 LTS\"\n";
   const std::string debian = "NAME=\"Debian\"\nPRETTY_NAME=\"Debian GNU/Linux 12 (bookworm)\"\n";
-  const struct {
-    std::map<std::string, std::string> files;
-    std::string system;
-  } cases[] = {
+  const std::pair<std::map<std::string, std::string>, std::string> cases[] = {  // files, text
       {{}, ""},
       {{{"lsb-release", lsb}}, "Ubuntu 24.04 LTS"},
       {{{"lsb-release", lsb}, {"os-release", debian}}, "Debian GNU/Linux 12 (bookworm)"},
       {{{"os-release", "PRETTY_NAME='Arch Linux'\n"}}, "Arch Linux"},
-      {{{"os-release", debian}, {"redhat-release", "Red Hat Enterprise Linux release 9.4\n"}},
-       "Red Hat Enterprise Linux release 9.4"},
+      {{{"os-release", debian}, {"redhat-release", "Red Hat 9.4\n"}}, "Red Hat 9.4"},
       {{{"redhat-release", "RHEL\n"}, {"system-release", "\"Fedora\" release 40\nsecond\n"}},
        "\"Fedora\" release 40"},
-      {{{"system-release", "Amazon Linux release 2023 (Amazon Linux)"}},  // no line end
-       "Amazon Linux release 2023 (Amazon Linux)"},
+      {{{"system-release", "Amazon Linux 2023"}}, "Amazon Linux 2023"},  // no line end
       {{{"os-release", debian}, {"system-release", ""}}, ""},  // present but empty still wins
   };
-  for (const auto& c : cases) {
+  for (const auto& [files, system] : cases) {
     TempDir etc;
-    for (const auto& [name, content] : c.files) etc.Write(name, content);
-    EXPECT_EQ(OsDescriptionFrom(etc.path()), c.system);
+    for (const auto& [name, content] : files) etc.Write(name, content);
+    EXPECT_EQ(OsDescriptionFrom(etc.path()), system);
   }
 }
 
 TEST(OsDescription, KeyedLineRules) {
   const std::string longName(3000, 'n');
-  const struct {
-    std::string text;
-    std::optional<std::string> value;
-  } cases[] = {
+  const std::pair<std::string, std::optional<std::string>> cases[] = {
       {"ID=x\nPRETTY_NAME=\"Cut\"", std::nullopt},  // no line end: not examined
       {"PRETTY_NAME=\"Open ended\n", "Open ended"},
       {"PRETTY_NAME=\"" + longName + "\"\n", longName},
@@ -52,7 +44,8 @@ TEST(OsDescription, KeyedLineRules) {
       {"PRETTY_NAME=A \"B\" C\nPRETTY_NAME=\"second\"\n", "A \"B\" C"},
       {"PRETTY_NAME=\nPRETTY_NAME=\"second\"\n", ""},
   };
-  for (const auto& c : cases) EXPECT_EQ(KeyedValue(c.text, "PRETTY_NAME="), c.value) << c.text;
+  for (const auto& [text, value] : cases)
+    EXPECT_EQ(KeyedValue(text, "PRETTY_NAME="), value) << text;
 }
 
 TEST(IdentityRules, NamesLanguageAndKernelBuild) {

@@ -38,33 +38,22 @@ static void served(const char* call, const char* path) {
   while (options.block) pause();
 }
 
-// "/elf<n>" for an n below the file count.
-static int is_file(const char* path) {
-  int n, end = 0;
-  return sscanf(path, "/elf%d%n", &n, &end) == 1 && path[end] == '\0' && n >= 0 &&
-         n < options.files;
-}
-
 static int do_getattr(const char* path, struct stat* st, struct fuse_file_info* fi) {
   (void)fi;
   served("getattr", path);
   memset(st, 0, sizeof *st);
+  int n, end = 0;
   if (strcmp(path, "/") == 0) {
     st->st_mode = S_IFDIR | 0755;
     st->st_nlink = 2;
-  } else if (is_file(path)) {
+  } else if (sscanf(path, "/elf%d%n", &n, &end) == 1 && path[end] == '\0' && n >= 0 &&
+             n < options.files) {  // "/elf<n>" for an n below the file count
     st->st_mode = S_IFREG | 0755;
     st->st_nlink = 1;
     st->st_size = sizeof elf;
   } else {
     return -ENOENT;
   }
-  return 0;
-}
-
-static int do_opendir(const char* path, struct fuse_file_info* fi) {
-  (void)fi;
-  served("opendir", path);
   return 0;
 }
 
@@ -82,6 +71,7 @@ static int do_readdir(const char* path, void* buf, fuse_fill_dir_t fill, off_t o
   return 0;
 }
 
+// Opening a file or a directory.
 static int do_open(const char* path, struct fuse_file_info* fi) {
   (void)fi;
   served("open", path);
@@ -111,7 +101,7 @@ static int do_access(const char* path, int mask) {
 }
 
 static const struct fuse_operations operations = {
-    .getattr = do_getattr, .opendir = do_opendir, .readdir = do_readdir, .open = do_open,
+    .getattr = do_getattr, .opendir = do_open, .readdir = do_readdir, .open = do_open,
     .read = do_read,       .statfs = do_statfs,   .access = do_access,
 };
 
