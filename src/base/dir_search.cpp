@@ -4,7 +4,6 @@
 #include <fnmatch.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <cstring>
 
 DirSearch::~DirSearch() { Close(); }
@@ -14,11 +13,9 @@ bool MatchesPattern(const std::string& pattern, const char* name) {
 }
 
 bool DirSearch::First(const char* path, const char* pattern) {
-  error_ = 0;
   Close();
   DIR* dir = opendir(path);
   if (!dir) {
-    error_ = errno;
     pattern_ = pattern;
     return false;
   }
@@ -26,18 +23,13 @@ bool DirSearch::First(const char* path, const char* pattern) {
 }
 
 bool DirSearch::FirstAt(int parentFd, const char* name, const char* pattern) {
-  error_ = 0;
   Close();
   pattern_ = pattern;
   const int fd = openat(parentFd, name,
                         O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) {
-    error_ = errno;
-    return false;
-  }
+  if (fd < 0) return false;
   DIR* dir = fdopendir(fd);
   if (!dir) {
-    error_ = errno;
     ::close(fd);
     return false;
   }
@@ -62,10 +54,8 @@ bool DirSearch::Next() {
 bool DirSearch::Advance() {
   if (done_) return false;
   for (;;) {
-    errno = 0;
     entry_ = readdir(dir_);
     if (!entry_) {
-      if (errno != 0) error_ = errno;
       done_ = true;
       return false;
     }

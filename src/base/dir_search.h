@@ -32,8 +32,6 @@ class DirSearch {
   // DT_UNKNOWN where the file system does not say. The entry may have been
   // replaced since: a caller acting on it must not trust it for safety.
   unsigned char type() const;
-  // errno of the last failed open or read; 0 since First otherwise.
-  int error() const { return error_; }
   // Descriptor of the open directory, -1 when none is open.
   int Get() const;
 
@@ -49,7 +47,6 @@ class DirSearch {
   std::string pattern_;
   bool matchAllVisible_ = false;  // pattern "*": skip fnmatch
   bool done_ = false;
-  int error_ = 0;
 };
 
 // fnmatch with the flags DirSearch uses, for any name and pattern.
