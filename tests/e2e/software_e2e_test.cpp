@@ -57,12 +57,14 @@ TEST(SoftwareE2E, InstalledPackagesOfDpkgQueryFromTheStandardPathWithoutAnRpmDat
 TEST(SoftwareE2E, SnapAndFlatpakApplicationsFromTheFixedPathAfterThePackages) {
   const std::string longVersion(5000, '7');
   TempDir bin, out;
-  fs::permissions(bin.Write("snap", "#!/bin/sh\nprintf 'Name  Version  Rev  Tracking  Publisher  "
-                                    "Notes\\nfirefox  " + longVersion + "  1  -  mozilla\u2713  -\\n'\n"),
-                  fs::perms::owner_all);
-  fs::permissions(bin.Write("flatpak", "#!/bin/sh\nprintf 'org.example.Fire\\t1.0\\tcorp&lab\\n'\n"),
-                  fs::perms::owner_all);
-  out.Write("s.ini", "[Settings]\nFiles=0\nShortcuts=0\nOutputFolder=" + out.path().string() + "\n");
+  const auto tool = [&bin](const std::string& name, const std::string& output) {
+    fs::permissions(bin.Write(name, "#!/bin/sh\nprintf '" + output + "'\n"), fs::perms::owner_all);
+  };
+  tool("snap", "Name  Version  Rev  Tracking  Publisher  Notes\\nfirefox  " + longVersion +
+                   "  1  -  mozilla\u2713  -\\n");
+  tool("flatpak", "org.example.Fire\\t1.0\\tcorp&lab\\n");
+  out.Write("s.ini",
+            "[Settings]\nFiles=0\nShortcuts=0\nOutputFolder=" + out.path().string() + "\n");
   const AgentResult r = e2e::Run(
       "/usr/bin/unshare", {"-m", "/bin/sh", "-ec",
                            "mount --bind " + bin.path().string() + " /usr/local/bin\n"
@@ -77,8 +79,9 @@ TEST(SoftwareE2E, SnapAndFlatpakApplicationsFromTheFixedPathAfterThePackages) {
   rows.erase(rows.begin(), std::find_if(rows.begin(), rows.end(), [](const auto& row) {
                return row[2] == "snap" || row[2] == "flatpak";
              }));
-  scanunix_test::ExpectRows(rows, scanunix_test::RowsFrom("firefox|" + longVersion + "|snap|mozilla|\n"
-                                                          "org.example.Fire|1.0|flatpak|corp&amp;lab|\n"),
+  scanunix_test::ExpectRows(rows,
+                            scanunix_test::RowsFrom("firefox|" + longVersion + "|snap|mozilla|\n"
+                                                    "org.example.Fire|1.0|flatpak|corp&amp;lab|\n"),
                             names);
 }
 
