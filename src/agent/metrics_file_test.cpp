@@ -4,7 +4,7 @@
 
 namespace {
 
-// The gauges' names and values are read back through node_exporter end to end.
+// The other gauges' names and values are read back through node_exporter end to end.
 TEST(MetricsFile, GaugesWithHelpAndTypeAndNoTimestamps) {
   RunMetrics m;
   m.durationSeconds = 12.3456;

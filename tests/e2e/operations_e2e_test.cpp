@@ -87,9 +87,10 @@ TEST(OperationsE2E, AStopSignalRemovesTheTemporaryFileAndEndsByIt) {
     ::kill(run.pid(), signal);
     const int status = run.Wait();
     EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signal) << status;
-    const char* name = signal == SIGTERM ? "TERM" : signal == SIGINT ? "INT" : "HUP";
-    EXPECT_TRUE(ReadFile(dir / "agent.out")
-                    .ends_with(std::string("saved: stopped by signal ") + name + "\n"));
+    const std::string name = signal == SIGTERM ? "TERM" : signal == SIGINT ? "INT" : "HUP";
+    const std::string said = ReadFile(dir / "agent.out");
+    EXPECT_TRUE(said.ends_with("Failed, no scan file saved: stopped by signal " + name + "\n"))
+        << said;
     EXPECT_EQ(Names(out, true).size(), kept.size() - temporary.size() - 2);  // its own went too
     EXPECT_TRUE(FindScanFile(out).empty());
   }
