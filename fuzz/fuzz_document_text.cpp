@@ -35,19 +35,10 @@ bool AllowedInXml(long cp) {
          (cp >= 0xE000 && cp <= 0xFFFD) || cp >= 0x10000;
 }
 
-std::string Utf8(long cp) {
-  if (cp < 0x80) return std::string(1, static_cast<char>(cp));
-  const int length = cp < 0x800 ? 2 : cp < 0x10000 ? 3 : 4;
-  std::string out(static_cast<size_t>(length), '\0');
-  for (int i = length - 1; i > 0; --i, cp >>= 6) out[i] = static_cast<char>(0x80 | (cp & 0x3F));
-  out[0] = static_cast<char>((0xF00 >> length) | cp);  // the lead byte: 110, 1110 or 11110
-  return out;
-}
-
 // What an XML parser makes of the attribute text: windows-1250 bytes (read
-// with glibc's own table) and the entities resolved, in UTF-8.
-std::string AsParsed(const std::string& text) {
-  std::string out;
+// with glibc's own table) and the entities resolved, as code points.
+std::u32string AsParsed(const std::string& text) {
+  std::u32string out;
   for (size_t i = 0; i < text.size(); ++i) {
     if (text[i] == '&') {
       const size_t end = text.find(';', i);
@@ -61,18 +52,19 @@ std::string AsParsed(const std::string& text) {
         Check(name.size() > 1 && name[0] == '#' && name.find_first_not_of("0123456789", 1) == std::string::npos);
         const long cp = std::strtol(name.c_str() + 1, nullptr, 10);
         Check(AllowedInXml(cp));
-        out += Utf8(cp);
+        out += static_cast<char32_t>(cp);
       }
       i = end;
       continue;
     }
-    static iconv_t toUtf8 = iconv_open("UTF-8", "CP1250");
-    char in = text[i], converted[8];
+    static iconv_t toWide = iconv_open("WCHAR_T", "CP1250");
+    char in = text[i];
+    wchar_t converted = 0;
     char* from = &in;
-    char* to = converted;
+    char* to = reinterpret_cast<char*>(&converted);
     size_t inLeft = 1, outLeft = sizeof converted;
-    Check(iconv(toUtf8, &from, &inLeft, &to, &outLeft) != static_cast<size_t>(-1));
-    out.append(converted, sizeof converted - outLeft);
+    Check(iconv(toWide, &from, &inLeft, &to, &outLeft) != static_cast<size_t>(-1) && outLeft == 0);
+    out += static_cast<char32_t>(converted);
   }
   return out;
 }
@@ -84,10 +76,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string text = AttributeText(raw);
   for (unsigned char c : text) Check(c >= 0x20 && c != '<' && c != '"');
   // Every character XML allows comes back; everything else reads as "?".
-  std::string expected;
+  std::u32string expected;
   for (size_t at = 0; at < raw.size();) {
     const long cp = NextCodePoint(raw, at);
-    expected += cp >= 0 && AllowedInXml(cp) ? Utf8(cp) : "?";
+    expected += cp >= 0 && AllowedInXml(cp) ? static_cast<char32_t>(cp) : U'?';
   }
   Check(AsParsed(text) == expected);
   return 0;

@@ -1,6 +1,7 @@
 // The output of `flatpak list --app --columns=application,version,origin`:
 // one row per line at most, every value a cell of its line, and never a tab
 // or a line end inside one.
+#include <algorithm>
 #include <cstdint>
 #include <string_view>
 
@@ -9,8 +10,7 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string_view output(reinterpret_cast<const char*>(data), size);
-  size_t lines = 1;
-  for (char c : output) lines += c == '\n';
+  const auto lines = static_cast<size_t>(1 + std::count(output.begin(), output.end(), '\n'));
   const std::vector<PackageRecord> rows = ParseFlatpakList(output);
   Check(rows.size() <= lines);
   for (const PackageRecord& row : rows) {

@@ -1,5 +1,6 @@
 // Settings text: every record comes from the text as it stands, and the
 // settings made from any text are usable.
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <sstream>
@@ -13,8 +14,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string text(reinterpret_cast<const char*>(data), size);
   std::istringstream in(text);
   const IniFile ini = IniFile::Parse(in);
-  size_t lines = 0;
-  for (char c : text) lines += c == '\n';
+  const auto lines = static_cast<size_t>(std::count(text.begin(), text.end(), '\n'));
   // A last line without "\n" is not read.
   const std::vector<IniRecord> records = ini.Section("Settings");
   if (records.size() > lines) std::abort();

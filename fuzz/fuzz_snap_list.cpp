@@ -1,5 +1,6 @@
 // The output of `snap list`: one row per line at most, every value a word
 // of its line, and never a blank or a line end inside one.
+#include <algorithm>
 #include <cstdint>
 #include <string_view>
 
@@ -8,8 +9,7 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string_view output(reinterpret_cast<const char*>(data), size);
-  size_t lines = 1;
-  for (char c : output) lines += c == '\n';
+  const auto lines = static_cast<size_t>(1 + std::count(output.begin(), output.end(), '\n'));
   const std::vector<PackageRecord> rows = ParseSnapList(output);
   Check(rows.size() <= lines);
   for (const PackageRecord& row : rows) {

@@ -76,21 +76,10 @@ expect_lines "installed settings" "$root/etc/scanunix/scanunix.ini" \
   OutputFolder=/var/lib/scanunix/ /proc /sys /dev /run
 agent=$root/usr/sbin/scanunix
 version=$(sed -n 's/.*kScanunixVersion\[\] = "\(.*\)";/\1/p' "$build/generated/base/version.h")
-[ "$(run "$agent" --version)" = "scanunix $version" ] || fail "--version"
 for tool in scanunix scanunix-passwd; do
-  run "$root/usr/sbin/$tool" --version | grep -q "^$tool " || fail "$tool --version"
+  [ "$(run "$root/usr/sbin/$tool" --version)" = "$tool $version" ] || fail "$tool --version"
   run "$root/usr/sbin/$tool" --help | grep -q "^Usage: $tool" || fail "$tool --help"
 done
-
-# The unpacked agent scans a small tree with its own settings.
-mkdir -p "$work/out" "$work/tree"
-cp /bin/ls "$work/tree/program"  # System V ABI; GNU-ABI files are not listed
-printf '[Settings]\nMsi=0\nShortcuts=0\nLog=-1\nOutputFolder=%s\n' "$work/out" >"$work/s.ini"
-run "$agent" "$work/s.ini" "$work/tree" >"$work/run.out" 2>&1 ||
-  { cat "$work/run.out"; fail "agent exit status"; }
-scan=$(ls "$work"/out/*.scn 2>/dev/null | head -n 1 || true)
-grep -q 'c4="program"' "$scan" || fail "scan file lacks the ELF file of the tree"
-xmllint --noout "$scan" || fail "scan file is not well-formed"
 
 # --- Unit files: verified against the unpacked agent ---
 unit=$root/usr/lib/systemd/system
@@ -156,20 +145,16 @@ scan_caps nofowner CAP_DAC_READ_SEARCH -- >/dev/null
 # unit's filter, and none makes writable code. Not through an emulator.
 if [ ${#emulator[@]} -eq 0 ] && command -v strace >/dev/null; then
   expand_calls() {  # expand_calls NAME...: the system calls the names and groups stand for
-    systemd-analyze syscall-filter 2>/dev/null | awk -v want="$*" '
-      /^@/ { group = $1; next } /^ *#/ || NF != 1 { next } { members[group] = members[group] " " $1 }
-      END {
-        n = split(want, todo, " ")
-        for (i = 1; i <= n; i++) {
-          if (todo[i] !~ /^@/) { print todo[i]; continue }
-          if (seen[todo[i]]++) continue
-          k = split(members[todo[i]], names, " ")
-          for (j = 1; j <= k; j++) todo[++n] = names[j]
-        }
-      }' | sort -u
+    local name
+    for name in "$@"; do
+      # shellcheck disable=SC2046 # one word per member
+      if [[ $name == @* ]]; then expand_calls $(systemd-analyze syscall-filter "$name" 2>/dev/null |
+        sed -n 's/^ \+\([^ #]\+\)$/\1/p')
+      else echo "$name"; fi
+    done
   }
   # shellcheck disable=SC2046
-  expand_calls $(unit_value SystemCallFilter) >"$work/allowed"
+  expand_calls $(unit_value SystemCallFilter) | sort -u >"$work/allowed"
   openssl req -x509 -newkey rsa:2048 -nodes -subj /CN=localhost -days 1 \
     -keyout "$work/key.pem" -out "$work/cert.pem" >/dev/null 2>&1
   port=$((20000 + RANDOM % 20000))

@@ -72,19 +72,19 @@ TEST(PackageScan, CommandsInTurnFromTheirDirectoryOnly) {
   const std::string table =
       "Desired=Unknown/Install/Remove/Purge/Hold\n||/ Name    Version  Arch Description\n"
       "+++-=======-========-====-===========\nii  zlib1g  1:1.2.13 all  z <lib>\n"
-      "rc  gone    0.1      all\niU  unpacked  1\nhi  held&co 2.0\nii  x\n\n";
+      "rc  gone    0.1      all\nhi  held&co 2.0\nii  x\n\n";
   const Tool fails = std::pair{"install ok installed|||half|||written\n", 1};
   const struct {
     Tool query, dpkg, rpm;
     std::string calls;  // each command run, with its arguments
     scanunix_test::Rows rows;  // name, version, link, location, publisher
   } cases[] = {
-      // Installed and held packages only, not removed, half-installed or unpacked ones.
+      // Installed and held packages only, not removed or half-installed ones.
       {std::pair{"install ok installed|||bash|||5.2-15|||shells|||Matthias <m@x.org>|||"
                  "http://bash\ndeinstall ok config-files|||gone|||1|||s|||m|||h\n"
                  "install reinstreq half-installed|||broken|||1\n"
-                 "install ok unpacked|||unpacked|||1\nhold ok installed|||a&b|||1\"2|||||||||\n"
-                 "install ok installed|||lonely\nunknown|||odd\nno status\n"
+                 "hold ok installed|||a&b|||1\"2|||||||||\ninstall ok installed|||lonely\n"
+                 "unknown|||odd\nno status\n"
                  "install ok installed|||x|||1|||s|||m|||h|||more\n"
                  "install ok installed|||tail-without-feed|||9", 0},
        std::nullopt, std::nullopt, query,
@@ -103,7 +103,6 @@ TEST(PackageScan, CommandsInTurnFromTheirDirectoryOnly) {
        std::pair{"kernel|||6.1|||System/Kernel|||Fedora <f>|||https://k\n", 0}, dpkg + rpm,
        {{"kernel", "6.1", "https://k", "System/Kernel", "Fedora &lt;f&gt;"}}},
       {fails, fails, std::pair{"", 127}, query + dpkg + rpm, {}},
-      {std::nullopt, std::nullopt, std::nullopt, "", {}},
   };
   TempDir bin;
   for (const auto& c : cases) {
@@ -182,7 +181,7 @@ TEST(PackageScan, SnapAndFlatpakApplicationsAfterThePackages) {
       "Name     Version  Rev  Tracking       Publisher    Notes\n"
       "firefox  127.0-1  4451 latest/stable  mozilla**    -\n";
   const struct {
-    std::string snap, flatpak;  // the fake tool's script; empty: not there
+    std::string snap, flatpak;  // the fake tools' scripts
     std::string rows, errors;
   } cases[] = {
       {"printf '" + snaps + "'", "printf 'org.gnome.Loupe\\t46.2\\tfedora\\n'",
@@ -191,18 +190,14 @@ TEST(PackageScan, SnapAndFlatpakApplicationsAfterThePackages) {
       {"printf '" + snaps + "'; echo 'error: cannot communicate' >&2; exit 1",
        "echo org.x.Half; exec /bin/sleep 30", "bash||||\n",
        "snap list: failed, no applications listed\nflatpak list: failed, no applications listed\n"},
-      {"", "", "bash||||\n", ""},
   };
   TempDir bin;
   fs::permissions(bin.Write("dpkg-query", "#!/bin/sh\necho 'install ok installed|||bash'\n"),
                   fs::perms::owner_all);
   for (const auto& c : cases) {
     SCOPED_TRACE(c.snap + c.flatpak);
-    for (const auto& [name, script] : {std::pair{"snap", c.snap}, {"flatpak", c.flatpak}}) {
-      fs::remove(bin / name);
-      if (!script.empty())
-        fs::permissions(bin.Write(name, "#!/bin/sh\n" + script + "\n"), fs::perms::owner_all);
-    }
+    for (const auto& [name, script] : {std::pair{"snap", c.snap}, {"flatpak", c.flatpak}})
+      fs::permissions(bin.Write(name, "#!/bin/sh\n" + script + "\n"), fs::perms::owner_all);
     PackageScanOptions options;
     options.libraryPaths = {FAKE_RPM_NO_DB_PATH};
     options.commandPath = bin.path().string();

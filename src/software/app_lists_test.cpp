@@ -12,7 +12,6 @@ scanunix_test::Rows Rows(const std::vector<PackageRecord>& records, const std::s
   scanunix_test::Rows rows;
   for (const PackageRecord& r : records) {
     EXPECT_EQ(r.installLocation, section) << r.productName;
-    EXPECT_EQ(r.helpLink + r.installSource + r.installDate + r.userName, "") << r.productName;
     rows.push_back({r.productName, r.versionString, r.publisher});
   }
   return rows;
@@ -32,16 +31,12 @@ void ExpectLists(const std::vector<ListCase>& cases, ListParser parse, const std
   }
 }
 
-std::string Sample(const std::string& name) {
-  return scanunix_test::ReadFile(SCANUNIX_TEST_DATA "/" + name);
-}
-
 const std::string kLong = "1.0-" + std::string(3000, 'r') + "-final";
 
 TEST(AppLists, SnapListRowsWithoutThePublishersMark) {
   ExpectLists({
       // Through a pipe, as the agent runs it: ASCII marks.
-      {Sample("snap_list.txt"),
+      {scanunix_test::ReadFile(SCANUNIX_TEST_DATA "/snap_list.txt"),
        "bare|1.0|canonical|\ncode|0ee08df0|vscode|\ncore22|20240408|canonical|\n"
        "core24|20240528|canonical|\nfirefox|127.0.2-1|mozilla|\n"
        "firefox_esr|115.12.0esr-1|mozilla|\nfirmware-updater|0+git.5007558|canonical|\n"
@@ -49,12 +44,8 @@ TEST(AppLists, SnapListRowsWithoutThePublishersMark) {
        "gtk-common-themes|0.1-81-g442e511|canonical|\nhello-local|0.1||\n"
        "lxd|5.21.1-2d13beb|canonical|\nsnap-store|0+git.e3dd562|canonical|\n"
        "snapd|2.63|canonical|\nsnapd-desktop-integration|0.9|canonical|\n"},
-      // On a UTF-8 terminal.
-      {Sample("snap_list_terminal.txt"),
-       "core20|20240416|canonical|\ncore22|20240408|canonical|\nffmpeg|n4.3.1|snapcrafters|\n"
-       "lxd|5.0.3-9a1d4c6|canonical|\nsnapd|2.63|canonical|\nyq|v4.44.1|mikefarah|\n"},
-      // snap before Tracking, when publishers were developers.
-      {"Name  Version  Rev   Developer  Notes\ncore  16-2.30  3748  canonical  core\n",
+      // snap before Tracking, when publishers were developers; a terminal's marks.
+      {"Name  Version  Rev   Developer  Notes\ncore  16-2.30  3748  canonical\u272a  core\n",
        "core|16-2.30|canonical|\n"},
       {"Name\xc3\xbc  Version  Rev  Tracking  Publisher  Notes\n",
        "Name\xc3\xbc|Version|Publisher|\n"},
@@ -67,7 +58,7 @@ TEST(AppLists, SnapListRowsWithoutThePublishersMark) {
 
 TEST(AppLists, FlatpakListRowsFromTabSeparatedCells) {
   ExpectLists({
-      {Sample("flatpak_list.txt"),
+      {scanunix_test::ReadFile(SCANUNIX_TEST_DATA "/flatpak_list.txt"),
        "com.github.tchx84.Flatseal|2.2.0|flathub|\n"
        "com.mattjakeman.ExtensionManager|0.5.1|flathub|\n"
        "com.spotify.Client|1.2.37.701.ge66eb7bc|flathub|\n"

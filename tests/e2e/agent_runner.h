@@ -2,6 +2,8 @@
 // small file helpers those tests share.
 #pragma once
 
+#include <sys/types.h>
+
 #include <filesystem>
 #include <map>
 #include <string>
@@ -25,6 +27,24 @@ struct AgentResult {
 };
 
 fs::path AgentPath();
+
+// A child running `command` (its program first), standard input /dev/null,
+// its output and errors to the files `out` and `err`; `env` as in Run.
+// Killed and reaped at the end.
+class Child {
+ public:
+  Child(const std::vector<std::string>& command, const fs::path& out,
+        const fs::path& err = "/dev/null", const std::map<std::string, std::string>& env = {},
+        const fs::path& workdir = {});
+  ~Child();
+  Child(const Child&) = delete;
+  Child& operator=(const Child&) = delete;
+  pid_t pid() const { return pid_; }
+  int Wait();  // the raw wait status
+
+ private:
+  pid_t pid_ = -1;
+};
 
 // Runs `program` with `args`; `env` entries replace or add variables
 // (an empty value removes one). Standard input is /dev/null.

@@ -1,9 +1,7 @@
 // The built agent on a fleet host: one run at a time per output folder,
 // clean stops, and the metrics node_exporter's textfile collector serves.
-#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/wait.h>
 
 #include <chrono>
@@ -12,40 +10,8 @@
 #include "agent_runner.h"
 #include "loopback_server.h"
 
-extern char** environ;
-
 namespace e2e {
 namespace {
-
-// A child in the background, its output to `out`; killed at the end.
-class Background {
- public:
-  Background(std::vector<std::string> argv, const fs::path& out) {
-    std::vector<char*> args;
-    for (std::string& a : argv) args.push_back(a.data());
-    args.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    posix_spawn_file_actions_adddup2(&actions, 1, 2);
-    if (posix_spawn(&pid_, args[0], &actions, nullptr, args.data(), environ) != 0) pid_ = -1;
-    posix_spawn_file_actions_destroy(&actions);
-  }
-  ~Background() {
-    if (pid_ > 0) ::kill(pid_, SIGKILL);
-    Wait();
-  }
-  pid_t pid() const { return pid_; }
-  int Wait() {  // the raw wait status
-    int status = 0;
-    if (pid_ > 0) ::waitpid(pid_, &status, 0);
-    pid_ = -1;
-    return status;
-  }
-
- private:
-  pid_t pid_ = -1;
-};
 
 // Waits up to five seconds for `done`.
 template <typename Condition>
@@ -66,13 +32,6 @@ std::string Names(const fs::path& dir, bool temporaryOnly = false) {
   return names;
 }
 
-std::string LastLine(const std::string& out) {
-  const size_t end = out.find_last_not_of('\n');
-  if (end == std::string::npos) return "";
-  const size_t start = out.rfind('\n', end) + 1;  // npos + 1 is 0
-  return out.substr(start, end + 1 - start);
-}
-
 // A slow scan of 300 files (a pause of 100 ms after every 11 entries) into
 // out/; its settings are s.ini, the tree tree/.
 std::vector<std::string> SlowRun(const TempDir& dir, const std::string& extra = "") {
@@ -88,19 +47,19 @@ TEST(OperationsE2E, ASecondRunWhileTheLockIsHeldWritesNothing) {
   const fs::path out = dir / "out", lock = out / ".scanunix.lock";
   const std::string held = "Failed, no scan file saved: another scan is running";
   // Held by another agent, whose pid the second one names; then by flock(1).
-  Background first(agent, dir / "first.out");
+  Child first(agent, dir / "first.out");
   ASSERT_TRUE(WaitFor([&] { return !Names(out, true).empty(); }));
   const std::string before = Names(out);
   AgentResult r = RunAgent({agent[1], agent[2]});
   EXPECT_EQ(r.exitStatus, 1);
-  EXPECT_EQ(LastLine(r.out), held + " (pid " + std::to_string(first.pid()) + ")") << r.out;
+  EXPECT_TRUE(r.out.ends_with(held + " (pid " + std::to_string(first.pid()) + ")\n")) << r.out;
   EXPECT_EQ(Names(out), before);
   first.Wait();
   EXPECT_EQ(fs::status(lock).permissions(), fs::perms::owner_read | fs::perms::owner_write);
   fs::remove(FindScanFile(out));
   r = e2e::Run("/usr/bin/flock", {"-n", lock.string(), agent[0], agent[1], agent[2]});
   EXPECT_EQ(r.exitStatus, 1);
-  EXPECT_EQ(LastLine(r.out), held) << r.out;
+  EXPECT_TRUE(r.out.ends_with(held + "\n")) << r.out;
   EXPECT_EQ(Names(out), ".scanunix.lock ");
 }
 
@@ -120,7 +79,7 @@ TEST(OperationsE2E, AStopSignalRemovesTheTemporaryFileAndEndsByIt) {
   const std::string kept = Names(out, true);
   for (const int signal : {SIGTERM, SIGINT, SIGHUP}) {
     SCOPED_TRACE(signal);
-    Background run(agent, dir / "agent.out");
+    Child run(agent, dir / "agent.out");
     // The stale file gone, the run's own in its place.
     ASSERT_TRUE(WaitFor([&] {
       return !fs::exists(out / (temporary + "d")) && Names(out, true).size() == kept.size();
@@ -128,33 +87,32 @@ TEST(OperationsE2E, AStopSignalRemovesTheTemporaryFileAndEndsByIt) {
     ::kill(run.pid(), signal);
     const int status = run.Wait();
     EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signal) << status;
-    const char* name = signal == SIGTERM ? "TERM" : signal == SIGINT ? "INT" : "HUP";
-    EXPECT_EQ(LastLine(ReadFile(dir / "agent.out")),
-              std::string("Failed, no scan file saved: stopped by signal ") + name);
+    const std::string name = signal == SIGTERM ? "TERM" : signal == SIGINT ? "INT" : "HUP";
+    const std::string said = ReadFile(dir / "agent.out");
+    EXPECT_TRUE(said.ends_with("Failed, no scan file saved: stopped by signal " + name + "\n"))
+        << said;
     EXPECT_EQ(Names(out, true).size(), kept.size() - temporary.size() - 2);  // its own went too
     EXPECT_TRUE(FindScanFile(out).empty());
   }
   // A stop while the server keeps the upload waiting keeps the scan file.
   dir.Write("s.ini", QuietSettings(out, "UploadByHttp=1") + "[HTTP]\nTimeout=30\nAddress=http://127.0.0.1:" +
                          std::to_string(silent.Port()) + "/\n");
-  Background run(agent, dir / "agent.out");
+  Child run(agent, dir / "agent.out");
   ASSERT_TRUE(WaitFor([&] { return !FindScanFile(out).empty(); }));
   ::kill(run.pid(), SIGTERM);
   EXPECT_EQ(WTERMSIG(run.Wait()), SIGTERM);
-  EXPECT_TRUE(LastLine(ReadFile(dir / "agent.out")).ends_with(", upload failed"));
+  EXPECT_TRUE(ReadFile(dir / "agent.out").ends_with(", upload failed\n"));
   EXPECT_FALSE(FindScanFile(out).empty());
 }
 
 // The sample `name` of node_exporter's answer on `port`; "" when absent.
 std::string Sample(int port, const std::string& name) {
-  const std::string scrape =
+  const std::string value =
       e2e::Run("/bin/bash", {"-c", "exec 3<>/dev/tcp/127.0.0.1/" + std::to_string(port) +
-                                       " && printf 'GET /metrics HTTP/1.0\\r\\n\\r\\n' >&3 && cat <&3"})
+                                       " && printf 'GET /metrics HTTP/1.0\\r\\n\\r\\n' >&3 && "
+                                       "sed -n 's/^" + name + " //p' <&3"})
           .out;
-  const size_t at = scrape.find("\n" + name + " ");
-  if (at == std::string::npos) return "";
-  const size_t start = at + name.size() + 2;
-  return scrape.substr(start, scrape.find('\n', start) - start);
+  return value.substr(0, value.find('\n'));
 }
 
 TEST(OperationsE2E, NodeExporterServesTheRunsMetrics) {
@@ -162,7 +120,7 @@ TEST(OperationsE2E, NodeExporterServesTheRunsMetrics) {
   if (!fs::exists(exporter)) GTEST_SKIP() << "prometheus-node-exporter is not installed";
   TempDir dir;
   const int port = UnusedPort();
-  Background node({exporter, "--web.listen-address=127.0.0.1:" + std::to_string(port),
+  Child node({exporter, "--web.listen-address=127.0.0.1:" + std::to_string(port),
                    "--collector.disable-defaults", "--collector.textfile",
                    "--collector.textfile.directory=" + dir.Dir("metrics").string()},
                   dir / "exporter.out");
@@ -186,10 +144,8 @@ TEST(OperationsE2E, NodeExporterServesTheRunsMetrics) {
     EXPECT_EQ(Sample(port, "scanunix_files_listed"), "2");
     EXPECT_EQ(Sample(port, "scanunix_upload_success"), ok ? "1" : "0");
     if (!ok) {  // the scan file stays: its packages are the gauge's
-      const std::string doc = ReadFile(FindScanFile(dir.path()));
-      size_t packages = 0;
-      for (size_t at = doc.find("<Installed"); at != std::string::npos; at = doc.find("<Installed", at + 1))
-        ++packages;
+      const size_t packages =
+          scanunix_test::InstalledRows(ReadFile(FindScanFile(dir.path())), {}).size();
       EXPECT_EQ(Sample(port, "scanunix_packages_listed"), std::to_string(packages));
       EXPECT_GT(packages, 0u);
     }

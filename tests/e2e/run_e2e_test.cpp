@@ -15,10 +15,17 @@ std::string ComputerName() {
   return node.substr(0, node.find('.'));
 }
 
+// A temporary file others planted where earlier versions wrote is never used.
 TEST(RunE2E, LogFileBesideTheScanFileAppended) {
+  WriteFile("/tmp/temp.scn/planted", "not a scan");
   TempDir out;
   out.Write("s.ini", QuietSettings(out.path(), "Log=1"));
-  RunAgent({(out / "s.ini").string()});
+  const AgentResult r = RunAgent({(out / "s.ini").string()});
+  EXPECT_EQ(r.exitStatus, 0) << r.err;
+  EXPECT_EQ(r.err, "");
+  EXPECT_FALSE(FindScanFile(out.path()).empty());
+  EXPECT_EQ(ReadFile("/tmp/temp.scn/planted"), "not a scan");
+  fs::remove_all("/tmp/temp.scn");
   const fs::path logPath = out / (ComputerName() + ".log");
   const std::string log = ReadFile(logPath);
   // The settings messages come before the log is named.
@@ -60,18 +67,6 @@ TEST(RunE2E, SettingsFoundInTurn) {
     EXPECT_FALSE(FindScanFile(c.inEtc ? out.path() : agentDir.path()).empty()) << r.out;
     for (const auto& entry : fs::directory_iterator(out.path())) fs::remove(entry.path());
   }
-}
-
-TEST(RunE2E, ATemporaryFileOthersPlantedIsNeverUsed) {
-  WriteFile("/tmp/temp.scn/planted", "not a scan");
-  TempDir out;
-  out.Write("s.ini", QuietSettings(out.path()));
-  const AgentResult r = RunAgent({(out / "s.ini").string()});
-  EXPECT_EQ(r.exitStatus, 0) << r.err;
-  EXPECT_EQ(r.err, "");
-  EXPECT_FALSE(FindScanFile(out.path()).empty());
-  EXPECT_EQ(ReadFile("/tmp/temp.scn/planted"), "not a scan");
-  fs::remove_all("/tmp/temp.scn");
 }
 
 // What can go wrong before the scan file has its name: the old file stays,
