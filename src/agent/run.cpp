@@ -23,7 +23,6 @@
 #include "host/hypervisor.h"
 #include "software/package_scan.h"
 #include "software/shortcut_scan.h"
-#include "upload/tls_library.h"
 
 namespace {
 
@@ -255,7 +254,6 @@ RunOutcome ScanAndSave(const RunStart& start, const Settings& settings, Log& log
   if (!settings.upload.enabled) return Finish(kSaved, names.scanFile, log);
   // A stop during the upload keeps the saved file for the next run.
   UploadOptions upload;
-  upload.tlsLibraries = DefaultTlsLibraryNames();
   upload.environment = ReadProxyEnvironment();
   upload.stopped = stopped;
   const std::optional<FileIdentity> sent = RunUpload(names.scanFile, settings.upload, log, upload);

@@ -181,7 +181,8 @@ Result<UploadReceipt> UploadScanFile(const std::string& filePath, const UploadSe
   if (*proxy) observer.ThroughProxy(MaskedProxyUrl(**proxy));
   std::unique_ptr<TlsLibrary> tls;
   if (target.tls) {
-    tls = TlsLibrary::Load(options.tlsLibraries);
+    tls = TlsLibrary::Load(options.tlsLibraries.empty() ? DefaultTlsLibraryNames()
+                                                        : options.tlsLibraries);
     const std::string& key = settings.keyFile.empty() ? settings.certFile : settings.keyFile;
     if (KeyFileReadableByOthers(key)) observer.KeyFileReadable(key);
   }

@@ -16,7 +16,6 @@
 #include "base/failure.h"
 #include "upload/proxy.h"
 #include "upload/retry_policy.h"
-#include "upload/tls_library.h"
 
 struct UploadSettings;
 
@@ -53,7 +52,7 @@ class UploadObserver {
 
 // What the upload takes besides the settings.
 struct UploadOptions {
-  std::vector<std::string> tlsLibraries = DefaultTlsLibraryNames();  // tried in order
+  std::vector<std::string> tlsLibraries;  // tried in order; empty: the usual libssl names
   ProxyEnvironment environment;           // used when the Proxy setting is empty
   std::vector<std::chrono::seconds> retryWaits = kRetryWaits;
   std::function<bool()> stopped;  // once it says so, the upload ends at its next wait
