@@ -164,7 +164,29 @@ void ReadWhole(const std::string& path) {
   close(fd);
 }
 
-// fincore's resident bytes of `path`, and its size.
+constexpr long kCachestat = 451;
+struct CachestatRange {
+  uint64_t off, len;
+};
+struct CachestatCounts {
+  uint64_t cache, dirty, writeback, evicted, recentlyEvicted;
+};
+
+// Pages of `path` the kernel's reclaim took out of the cache since they were
+// last read: cachestat counts what left a shadow entry, and a drop by
+// POSIX_FADV_DONTNEED leaves none. -1 where the kernel cannot tell.
+int64_t ReclaimedBytes(const std::string& path) {
+  const int fd = open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+  if (fd < 0) return -1;
+  const CachestatRange whole{0, 0};  // to the end
+  CachestatCounts counts{};
+  const long done = syscall(kCachestat, fd, &whole, &counts, 0);
+  close(fd);
+  return done == 0 ? static_cast<int64_t>(counts.evicted) * sysconf(_SC_PAGESIZE) : -1;
+}
+
+// fincore's resident bytes of `path`, and its size; when not all, what of
+// it the kernel reclaimed.
 std::string Resident(const std::string& path) {
   const std::string command = "fincore --bytes --noheadings --raw --output RES,SIZE '" + path + "'";
   FILE* pipe = popen(command.c_str(), "r");
@@ -173,20 +195,17 @@ std::string Resident(const std::string& path) {
   const bool ok = std::fscanf(pipe, "%llu %llu", &res, &size) == 2;
   pclose(pipe);
   if (!ok) return "fincore gave nothing";
-  return res >= size ? "all" : std::to_string(res) + " of " + std::to_string(size);
+  if (res >= size) return "all";
+  const int64_t reclaimed = ReclaimedBytes(path);
+  return std::to_string(res) + " of " + std::to_string(size) +
+         (reclaimed < 0 ? "" : " [reclaimed " + std::to_string(reclaimed) + "]");
 }
 
 // Bytes of the tree's regular files in the page cache now, by cachestat
 // (6.5 on); -1 where the kernel has none. The tree's own pages, unlike
 // Cached, are not blurred by whatever else runs on the machine.
 int64_t TreeCachedBytes(const std::string& tree) {
-  constexpr long kCachestat = 451;
-  struct Range {
-    uint64_t off, len;
-  } whole{0, 0};  // to the end
-  struct Stat {
-    uint64_t cache, dirty, writeback, evicted, recentlyEvicted;
-  };
+  const CachestatRange whole{0, 0};  // to the end
   int64_t bytes = 0;
   std::error_code ec;
   for (fs::recursive_directory_iterator it(tree, fs::directory_options::skip_permission_denied, ec),
@@ -195,7 +214,7 @@ int64_t TreeCachedBytes(const std::string& tree) {
     if (ec || it->is_symlink(ec) || !it->is_regular_file(ec)) continue;
     const int fd = open(it->path().c_str(), O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_NOATIME | O_CLOEXEC);
     if (fd < 0) continue;
-    Stat st{};
+    CachestatCounts st{};
     const long done = syscall(kCachestat, fd, &whole, &st, 0);
     close(fd);
     if (done != 0) return -1;
